@@ -1,0 +1,425 @@
+#include "database.hpp"
+
+#include <soci/soci.h>
+#include <soci/sqlite3/soci-sqlite3.h>
+#include <sqlite3.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "date_text.hpp"
+#include "sqlite_functions.hpp"
+#include "statement_text.hpp"
+
+namespace rdb {
+
+// One prepared statement of the client with its staging values. SOCI binds
+// by address, so the staging vectors are sized once and never resized.
+struct CachedStatement {
+    std::string text;
+    ParsedStatement parsed;
+    std::unique_ptr<soci::statement> st;
+    bool prepared = false;        // outputs bound and text prepared
+    bool pending_execute = false; // cursor opened before its first fetch
+    bool exhausted = false;       // cursor reported no data
+    bool busy = false;            // held by an open cursor
+
+    std::vector<In::Kind> in_kinds;
+    std::vector<std::string> in_text;
+    std::vector<int> in_int;
+
+    std::vector<Out::Kind> out_kinds;
+    std::vector<std::string> out_text;
+    std::vector<int> out_int;
+    std::vector<double> out_double;
+    std::vector<soci::indicator> out_ind;
+};
+
+struct Database::Impl {
+    std::unique_ptr<soci::session> session;
+    Dialect dialect = Dialect::sqlite;
+    // Several instances of one text exist only while a cursor holds one.
+    std::unordered_map<std::string, std::vector<std::unique_ptr<CachedStatement>>> cache;
+    std::string error;
+
+    int fail(int status, std::string message)
+    {
+        error = std::move(message);
+        return status;
+    }
+
+    CachedStatement *acquire(const char *text)
+    {
+        auto &instances = cache[text];
+        for (auto &s : instances)
+            if (!s->busy) return s.get();
+        auto s = std::make_unique<CachedStatement>();
+        s->text = text;
+        s->parsed = parse_statement(s->text);
+        s->st = std::make_unique<soci::statement>(*session);
+        instances.push_back(std::move(s));
+        return instances.back().get();
+    }
+
+    int load_inputs(CachedStatement &s, std::initializer_list<In> inputs)
+    {
+        if (static_cast<int>(inputs.size()) != s.parsed.inputs)
+            return fail(err_generic, "statement expects " + std::to_string(s.parsed.inputs) +
+                                         " input values, " + std::to_string(inputs.size()) +
+                                         " given: " + s.text);
+        if (s.in_kinds.empty() && inputs.size() > 0) {
+            s.in_text.resize(inputs.size());
+            s.in_int.resize(inputs.size());
+            for (const In &v : inputs) s.in_kinds.push_back(v.kind);
+        }
+        std::size_t k = 0;
+        for (const In &v : inputs) {
+            bool as_text = v.kind != In::Kind::i32;
+            if (as_text != (s.in_kinds[k] != In::Kind::i32))
+                return fail(err_generic, "input value " + std::to_string(k) +
+                                             " changed kind: " + s.text);
+            if (v.kind == In::Kind::date) {
+                DateTime t;
+                if (!parse_database_date(v.text, t))
+                    return fail(err_bad_date,
+                                std::string("ORA-01861: literal does not match format string: '") +
+                                    v.text + "' is not a date of the form YYYY/MM/DD HH24:MI:SS");
+            }
+            if (as_text)
+                s.in_text[k].assign(v.text);
+            else
+                s.in_int[k] = v.number;
+            ++k;
+        }
+        return ok;
+    }
+
+    int check_output_shape(CachedStatement &s, std::initializer_list<Out> outputs)
+    {
+        const auto &into = s.parsed.into_indicator;
+        if (!into.empty()) {
+            bool shape_ok = into.size() == outputs.size();
+            std::size_t k = 0;
+            for (const Out &o : outputs) {
+                if (!shape_ok) break;
+                shape_ok = into[k++] == (o.ind != nullptr);
+            }
+            if (!shape_ok)
+                return fail(err_generic, "host variables do not match the INTO list of: " + s.text);
+        }
+        if (s.prepared) {
+            bool same = s.out_kinds.size() == outputs.size();
+            std::size_t k = 0;
+            for (const Out &o : outputs) {
+                if (!same) break;
+                same = s.out_kinds[k++] == o.kind;
+            }
+            if (!same) return fail(err_generic, "host variables changed kind for: " + s.text);
+        }
+        return ok;
+    }
+
+    void prepare(CachedStatement &s, std::initializer_list<Out> outputs)
+    {
+        const std::size_t n = outputs.size();
+        s.out_text.resize(n);
+        s.out_int.resize(n);
+        s.out_double.resize(n);
+        s.out_ind.resize(n);
+        std::size_t k = 0;
+        for (const Out &o : outputs) {
+            s.out_kinds.push_back(o.kind);
+            switch (o.kind) {
+            case Out::Kind::text:
+            case Out::Kind::chr:
+                s.st->exchange(soci::into(s.out_text[k], s.out_ind[k]));
+                break;
+            case Out::Kind::i32:
+                s.st->exchange(soci::into(s.out_int[k], s.out_ind[k]));
+                break;
+            case Out::Kind::f32:
+            case Out::Kind::f64:
+                s.st->exchange(soci::into(s.out_double[k], s.out_ind[k]));
+                break;
+            }
+            ++k;
+        }
+        for (std::size_t i = 0; i < s.in_kinds.size(); ++i) {
+            if (s.in_kinds[i] == In::Kind::i32)
+                s.st->exchange(soci::use(s.in_int[i]));
+            else
+                s.st->exchange(soci::use(s.in_text[i]));
+        }
+        s.st->alloc();
+        s.st->prepare(adapt_to_dialect(s.parsed.sql, dialect));
+        s.st->define_and_bind();
+        s.prepared = true;
+    }
+
+    // Output rules: checked for every column first, so that an error leaves
+    // every variable as it was.
+    int store_outputs(CachedStatement &s, std::initializer_list<Out> outputs)
+    {
+        std::size_t k = 0;
+        for (const Out &o : outputs) {
+            if (s.out_ind[k] == soci::i_null) {
+                if (!o.ind)
+                    return fail(err_null_no_indicator,
+                                "ORA-01405: fetched column value is NULL (column " +
+                                    std::to_string(k + 1) + " of: " + s.text + ")");
+            } else if (o.kind == Out::Kind::text || o.kind == Out::Kind::chr) {
+                std::size_t room = o.kind == Out::Kind::text ? o.width - 1 : 1;
+                if (s.out_text[k].size() > room)
+                    return fail(err_truncated,
+                                "ORA-01406: fetched column value was truncated (column " +
+                                    std::to_string(k + 1) + ", '" + s.out_text[k] + "' longer than " +
+                                    std::to_string(room) + " characters, of: " + s.text + ")");
+            }
+            ++k;
+        }
+        k = 0;
+        for (const Out &o : outputs) {
+            if (s.out_ind[k] == soci::i_null) {
+                *o.ind = -1;
+                ++k;
+                continue;
+            }
+            if (o.ind) *o.ind = 0;
+            switch (o.kind) {
+            case Out::Kind::text: {
+                char *buf = static_cast<char *>(o.target);
+                const std::string &v = s.out_text[k];
+                std::memcpy(buf, v.data(), v.size());
+                std::memset(buf + v.size(), ' ', o.width - 1 - v.size());
+                buf[o.width - 1] = '\0';
+                break;
+            }
+            case Out::Kind::chr:
+                *static_cast<char *>(o.target) = s.out_text[k].empty() ? ' ' : s.out_text[k][0];
+                break;
+            case Out::Kind::i32:
+                *static_cast<std::int32_t *>(o.target) = s.out_int[k];
+                break;
+            case Out::Kind::f32:
+                *static_cast<float *>(o.target) = static_cast<float>(s.out_double[k]);
+                break;
+            case Out::Kind::f64:
+                *static_cast<double *>(o.target) = s.out_double[k];
+                break;
+            }
+            ++k;
+        }
+        return ok;
+    }
+
+    int open(Cursor &cursor, const char *text, std::initializer_list<In> inputs)
+    {
+        if (cursor.open_) cursor.stmt_->busy = false;  // reopening closes first
+        cursor.open_ = false;
+        CachedStatement *s = acquire(text);
+        int rc = load_inputs(*s, inputs);
+        if (rc != ok) return rc;
+        s->exhausted = false;
+        if (s->prepared) {
+            s->st->execute(false);
+            s->pending_execute = false;
+        } else {
+            s->pending_execute = true;  // outputs become known at the first fetch
+        }
+        s->busy = true;
+        cursor.stmt_ = s;
+        cursor.open_ = true;
+        return ok;
+    }
+
+    void release()
+    {
+        cache.clear();
+        if (session) session->close();
+        session.reset();
+    }
+};
+
+Database::Database() : impl_(std::make_unique<Impl>()) {}
+Database::~Database() = default;
+
+bool Database::connected() const { return impl_->session != nullptr; }
+
+namespace {
+
+bool is_postgresql_alias(const std::string &alias)
+{
+    return alias.rfind("postgresql://", 0) == 0 || alias.rfind("postgres://", 0) == 0 ||
+           alias.find("dbname=") != std::string::npos;
+}
+
+}  // namespace
+
+int Database::connect(const std::string &connect_string)
+{
+    Impl &d = *impl_;
+    if (d.session) return d.fail(err_generic, "already connected");
+    std::size_t slash = connect_string.find('/');
+    std::size_t at = connect_string.find('@', slash == std::string::npos ? 0 : slash);
+    if (slash == std::string::npos || at == std::string::npos)
+        return d.fail(err_generic, "ORA-12154: connect string must be user/password@alias");
+    const std::string alias = connect_string.substr(at + 1);
+    if (alias.empty()) return d.fail(err_generic, "ORA-12154: no database alias given");
+    if (is_postgresql_alias(alias))
+        return d.fail(err_generic, "PostgreSQL databases are not supported by this build: " + alias);
+
+    try {
+        d.dialect = Dialect::sqlite;
+        // The tools never write: the file is opened read-only, so a missing
+        // file is an error rather than a new empty database.
+        std::string quoted = "\"" + alias + "\"";
+        d.session = std::make_unique<soci::session>(soci::sqlite3, "db=" + quoted + " readonly=true");
+        auto *backend = static_cast<soci::sqlite3_session_backend *>(d.session->get_backend());
+        if (register_sqlite_functions(reinterpret_cast<::sqlite3 *>(backend->conn_)) != SQLITE_OK)
+            throw std::runtime_error("cannot register the date functions");
+        // A run is one read transaction over a cached database: SQLite then
+        // takes its file lock once, and repeated statements hit memory.
+        *d.session << "PRAGMA mmap_size=1073741824";
+        *d.session << "PRAGMA cache_size=-65536";
+        d.session->begin();
+        int tables = 0;
+        *d.session << "select count(*) from sqlite_master", soci::into(tables);
+    } catch (const std::exception &e) {
+        d.session.reset();
+        return d.fail(err_generic, e.what());
+    }
+    return ok;
+}
+
+int Database::select_into(const char *sql, std::initializer_list<In> inputs,
+                          std::initializer_list<Out> outputs)
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        CachedStatement *s = d.acquire(sql);
+        int rc = d.check_output_shape(*s, outputs);
+        if (rc == ok) rc = d.load_inputs(*s, inputs);
+        if (rc != ok) return rc;
+        if (!s->prepared) d.prepare(*s, outputs);
+        if (!s->st->execute(true)) return no_data;
+        // A second row makes a single-row select ambiguous.
+        if (s->st->fetch())
+            return d.fail(err_too_many_rows,
+                          "ORA-01422: exact fetch returns more than requested number of rows: " +
+                              s->text);
+        return d.store_outputs(*s, outputs);
+    } catch (const std::exception &e) {
+        return d.fail(err_generic, e.what());
+    }
+}
+
+int Database::open(Cursor &cursor, const char *sql, std::initializer_list<In> inputs)
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        return d.open(cursor, sql, inputs);
+    } catch (const std::exception &e) {
+        return d.fail(err_generic, e.what());
+    }
+}
+
+int Database::prepare(Cursor &cursor, const std::string &text)
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        parse_statement(text);
+    } catch (const std::exception &e) {
+        return d.fail(err_generic, e.what());
+    }
+    cursor.dynamic_text_ = text;
+    return ok;
+}
+
+int Database::open(Cursor &cursor, std::initializer_list<In> inputs)
+{
+    if (cursor.dynamic_text_.empty())
+        return impl_->fail(err_cursor_state, "ORA-01001: open of a cursor that was not prepared");
+    std::string text = cursor.dynamic_text_;
+    return open(cursor, text.c_str(), inputs);
+}
+
+int Database::fetch(Cursor &cursor, std::initializer_list<Out> outputs)
+{
+    Impl &d = *impl_;
+    if (!cursor.open_) return d.fail(err_cursor_state, "ORA-01001: fetch from a cursor that is not open");
+    CachedStatement &s = *cursor.stmt_;
+    if (s.exhausted) return no_data;
+    try {
+        int rc = d.check_output_shape(s, outputs);
+        if (rc != ok) return rc;
+        if (!s.prepared) d.prepare(s, outputs);
+        if (s.pending_execute) {
+            s.st->execute(false);
+            s.pending_execute = false;
+        }
+        if (!s.st->fetch()) {
+            s.exhausted = true;
+            return no_data;
+        }
+        return d.store_outputs(s, outputs);
+    } catch (const std::exception &e) {
+        return d.fail(err_generic, e.what());
+    }
+}
+
+int Database::close(Cursor &cursor)
+{
+    if (!cursor.open_) return impl_->fail(err_cursor_state, "ORA-01001: close of a cursor that is not open");
+    cursor.stmt_->busy = false;
+    cursor.stmt_ = nullptr;
+    cursor.open_ = false;
+    return ok;
+}
+
+int Database::commit_release()
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        d.cache.clear();
+        d.session->commit();
+        d.release();
+    } catch (const std::exception &e) {
+        d.cache.clear();
+        d.session.reset();
+        return d.fail(err_generic, e.what());
+    }
+    return ok;
+}
+
+int Database::rollback_release()
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        d.cache.clear();
+        d.session->rollback();
+        d.release();
+    } catch (const std::exception &e) {
+        d.cache.clear();
+        d.session.reset();
+        return d.fail(err_generic, e.what());
+    }
+    return ok;
+}
+
+std::size_t Database::last_error(char *buf, std::size_t size) const
+{
+    std::size_t n = impl_->error.size() < size ? impl_->error.size() : size;
+    std::memcpy(buf, impl_->error.data(), n);
+    return n;
+}
+
+const std::string &Database::last_error() const { return impl_->error; }
+
+}  // namespace rdb

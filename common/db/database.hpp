@@ -1,0 +1,74 @@
+// The database client: the operations every database tool needs, over SOCI.
+//
+//   connect, select into, open/fetch/close cursor, prepare (a statement text
+//   built at run time), commit and release, rollback and release, and the
+//   text of the last error.
+//
+// Every operation returns a status: 0, 1403 (no data) or negative (error,
+// message in last_error()). Statement texts are given exactly as the tools
+// state them, INTO list included; the layer strips the INTO list, binds the
+// :bN inputs in order and keeps one prepared statement per distinct text for
+// the life of the connection.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "host.hpp"
+#include "status.hpp"
+
+namespace rdb {
+
+struct CachedStatement;
+
+class Cursor {
+public:
+    Cursor() = default;
+    Cursor(const Cursor &) = delete;
+    Cursor &operator=(const Cursor &) = delete;
+    bool is_open() const { return stmt_ != nullptr && open_; }
+
+private:
+    friend class Database;
+    CachedStatement *stmt_ = nullptr;
+    std::string dynamic_text_;  // set by prepare
+    bool open_ = false;
+};
+
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // connect_string: "user/password@alias". The alias names the database:
+    // a SQLite file path (opened read-only), or a PostgreSQL URI.
+    int connect(const std::string &connect_string);
+    bool connected() const;
+
+    int select_into(const char *sql, std::initializer_list<In> inputs,
+                    std::initializer_list<Out> outputs);
+
+    int open(Cursor &cursor, const char *sql, std::initializer_list<In> inputs);
+    int prepare(Cursor &cursor, const std::string &text);
+    int open(Cursor &cursor, std::initializer_list<In> inputs);  // a prepared cursor
+    int fetch(Cursor &cursor, std::initializer_list<Out> outputs);
+    int close(Cursor &cursor);
+
+    int commit_release();
+    int rollback_release();
+
+    // Copies the last error's text into buf (at most size bytes, no NUL)
+    // and returns its length.
+    std::size_t last_error(char *buf, std::size_t size) const;
+    const std::string &last_error() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace rdb

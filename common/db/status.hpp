@@ -1,0 +1,19 @@
+// Status codes of a statement: 0 success, 1403 no data, negative error.
+// The negative values follow the numbers operators know from the original
+// client, so that a message names the same condition.
+#pragma once
+
+namespace rdb {
+
+constexpr int ok = 0;
+constexpr int no_data = 1403;
+
+constexpr int err_generic = -1;
+constexpr int err_too_many_rows = -1422;   // single-row select found two rows
+constexpr int err_null_no_indicator = -1405;
+constexpr int err_truncated = -1406;       // value longer than its host variable
+constexpr int err_bad_date = -1861;        // text does not match the date form
+constexpr int err_not_connected = -3114;
+constexpr int err_cursor_state = -1001;    // fetch/close of a cursor not open
+
+}  // namespace rdb

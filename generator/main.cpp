@@ -1,0 +1,3 @@
+#include "spine.hpp"
+
+int main(int argc, char **argv) { return quorvex::run(argc, argv); }

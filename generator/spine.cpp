@@ -1,0 +1,164 @@
+#include "spine.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "state.hpp"
+#include "text_util.hpp"
+#include "tree_file.hpp"
+#include "writers.hpp"
+
+namespace quorvex {
+namespace {
+
+void print_usage()
+{
+    std::printf("\n\n Quorvex <sta.net[:chan]> [<YYYY/MM/DD> <HH:MM:SS> <a|s|c>]\n");
+    std::printf("\n a = ALL -- s = STATION -- c = CHANNEL.");
+    std::printf("\n Environment variable DATA_ROOT specifies the root path and name.");
+    std::printf("\n Environment variable USE_LOOKUP set --> Use blockettes 41 & 60 instead of 61.");
+    std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
+}
+
+int refuse(const char *message)
+{
+    std::printf("\n Error: %s\n\n", message);
+    return 1;
+}
+
+int list_epochs(Quorvex &q)
+{
+    rdb::Cursor epochs;
+    q.sql.open(epochs,
+               "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
+               {rdb::in(q.sta2), rdb::in(q.net2)});
+    while (q.sql.fetch(epochs, {rdb::out(q.sta), rdb::out(q.net), rdb::out(q.ondate),
+                                rdb::out(q.offdate)}) != rdb::no_data)
+        std::printf("\n %s\t%s\t%s\t%s", q.sta, q.net, q.ondate, q.offdate);
+    q.sql.close(epochs);
+    std::printf("\n\n Disconnecting from ORACLE ...\n\n");
+    q.sql.commit_release();
+    return 1;
+}
+
+int generate(Quorvex &q, const char *mode)
+{
+    // Station check: no row leaves lddate empty.
+    q.lddate[0] = '\0';
+    q.sql.select(
+        "select lddate into :b0  from station_data where ((sta=:b1 and net=:b2) and :b3 between ondate and offdate)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, {rdb::out(q.lddate)});
+    if (q.lddate[0] == '\0') {
+        std::printf("\n No data found for this station at this date.\n\n");
+        q.sql.rollback_release();
+        return 1;
+    }
+
+    const char *data_root = std::getenv("DATA_ROOT");
+    if (!data_root) {
+        std::printf("\n No root path specified, using ./HAR000\n\n");
+        q.root = "./HAR000";
+    } else {
+        std::printf("\n Using root path %s\n\n", data_root);
+        q.root = data_root;
+    }
+    q.lookup = std::getenv("USE_LOOKUP") ? 1 : 0;
+    q.abpoly = std::getenv("USE_ABPOLY") ? 1 : 0;
+
+    if (std::strcmp(mode, "a") != 0 && std::strcmp(mode, "s") != 0 && std::strcmp(mode, "c") != 0) {
+        std::printf("\n Error: Argument has to be <a | s | c>.\n\n");
+        q.sql.rollback_release();
+        return 1;
+    }
+    q.mode = mode[0];
+
+    rdb::Cursor channels;
+    q.sql.open(channels,
+               "select sta ,net ,seedchan ,channel ,channelsrc ,location ,inid ,remark ,unit_signal ,unit_calib ,lat ,lon ,elev ,edepth ,azimuth ,dip ,format_id ,record_length ,samprate ,clock_drift ,flags ,ondate ,offdate  from channel_data where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
+               {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)});
+    auto fetch_channel = [&q, &channels] {
+        rdb::Indicator *ind = &q.ind;
+        return q.sql.fetch(channels,
+                           {rdb::out(q.sta, ind), rdb::out(q.net, ind), rdb::out(q.seedchan, ind),
+                            rdb::out(q.channel, ind), rdb::out(q.channelsrc, ind),
+                            rdb::out(q.location, ind), rdb::out(q.inid, ind), rdb::out(q.remark, ind),
+                            rdb::out(q.unit_signal, ind), rdb::out(q.unit_calib, ind),
+                            rdb::out(q.lat, ind), rdb::out(q.lon, ind), rdb::out(q.elev, ind),
+                            rdb::out(q.edepth, ind), rdb::out(q.azimuth, ind), rdb::out(q.dip, ind),
+                            rdb::out(q.format_id, ind), rdb::out(q.record_length, ind),
+                            rdb::out(q.samprate, ind), rdb::out(q.clock_drift, ind),
+                            rdb::out(q.flags, ind), rdb::out(q.ondate, ind), rdb::out(q.offdate, ind)});
+    };
+
+    for (int status = fetch_channel(); status != rdb::no_data; status = fetch_channel()) {
+        for (char *text : {q.sta, q.net, q.seedchan, q.channel, q.channelsrc, q.location, q.ondate,
+                           q.offdate, q.flags, q.remark})
+            rdb::Remove_Blank(text);
+
+        if (q.cha[0] != '\0' && std::strcmp(q.seedchan, q.cha) != 0) continue;
+
+        if (q.first_match == 0) {
+            q.first_match = 1;
+            make_directory(q.root);
+            write_dictionary(q);
+            if (q.mode != 'c') write_station_blockettes(q);
+            if (q.mode == 's') {
+                // The channel cursor is left to the release.
+                std::printf("\n\n");
+                q.sql.commit_release();
+                return 0;
+            }
+        }
+        write_channel(q);
+    }
+    q.sql.close(channels);
+    std::printf("\n\n");
+    std::printf("\n Disconnecting from ORACLE ...\n\n");
+    q.sql.commit_release();
+    return 0;
+}
+
+}  // namespace
+
+int run(int argc, char **argv)
+{
+    if (argc != 2 && argc != 5) {
+        print_usage();
+        return 0;
+    }
+
+    // The state is large and lives for the whole run.
+    auto state = std::make_unique<Quorvex>();
+    Quorvex &q = *state;
+
+    rdb::StationArgument arg;
+    switch (rdb::split_station_argument(argv[1], arg)) {
+    case rdb::SplitResult::no_network:
+        std::printf("\n Error: Network code missing.\n\n");
+        return 0;
+    case rdb::SplitResult::station_too_long:
+        return refuse("Station code longer than 6 characters.");
+    case rdb::SplitResult::network_too_long:
+        return refuse("Network code longer than 8 characters.");
+    case rdb::SplitResult::channel_too_long:
+        return refuse("Channel code longer than 6 characters.");
+    case rdb::SplitResult::ok:
+        break;
+    }
+    std::memcpy(q.sta2, arg.sta2, sizeof q.sta2);
+    std::memcpy(q.net2, arg.net2, sizeof q.net2);
+    std::memcpy(q.cha, arg.cha, sizeof q.cha);
+
+    if (argc == 5) {
+        if (std::strlen(argv[2]) > 10) return refuse("Date longer than YYYY/MM/DD.");
+        if (std::strlen(argv[3]) > 8) return refuse("Time longer than HH:MM:SS.");
+        std::snprintf(q.date, sizeof q.date, "%s %s", argv[2], argv[3]);
+    }
+
+    q.sql.connect();
+    return argc == 2 ? list_epochs(q) : generate(q, argv[4]);
+}
+
+}  // namespace quorvex

@@ -1,0 +1,91 @@
+#include "tree_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "state.hpp"
+
+namespace quorvex {
+
+bool TreeFile::open_append(const std::string &path)
+{
+    close();
+    fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    path_ = path;
+    return fd_ >= 0;
+}
+
+bool TreeFile::create(const std::string &path)
+{
+    close();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0666);
+    path_ = path;
+    return fd_ >= 0;
+}
+
+bool TreeFile::write_line(const std::string &line)
+{
+    std::string out;
+    out.reserve(line.size() + 1);
+    out += line;
+    out += '\n';
+    const char *p = out.data();
+    std::size_t left = out.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool TreeFile::close()
+{
+    if (fd_ < 0) return true;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+}
+
+bool readable_file(const std::string &path)
+{
+    std::FILE *f = std::fopen(path.c_str(), "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+void make_directory(const std::string &path) { (void)::mkdir(path.c_str(), 0755); }
+
+void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path)
+{
+    if (!file.open_append(path)) open_failure(q, path);
+}
+
+void write_record(Quorvex &q, TreeFile &file, Record &record)
+{
+    if (!file.write_line(record.finish())) {
+        // A record that did not reach its file must not end as a success.
+        std::printf("\n Error: Couldn't write file %s: %s\n\n", file.path().c_str(),
+                    std::strerror(errno));
+        q.sql.commit_release();
+        std::exit(1);
+    }
+}
+
+void open_failure(Quorvex &q, const std::string &path)
+{
+    std::printf("\n Error: Couldn't open file %s\n\n", path.c_str());
+    q.sql.commit_release();
+    std::exit(1);
+}
+
+}  // namespace quorvex

@@ -1,0 +1,51 @@
+// Files and directories of the header tree.
+//
+// Station and channel files are opened for appending; each record reaches its
+// file in one write() of the record and its newline, so runs appending to
+// the same file at once never interleave inside a line.
+#pragma once
+
+#include <string>
+
+#include "record.hpp"
+
+namespace quorvex {
+
+struct Quorvex;
+
+class TreeFile {
+public:
+    TreeFile() = default;
+    TreeFile(const TreeFile &) = delete;
+    TreeFile &operator=(const TreeFile &) = delete;
+    ~TreeFile() { close(); }
+
+    bool open_append(const std::string &path);  // "a+t": created when missing
+    bool create(const std::string &path);       // "wt": created or emptied
+    bool is_open() const { return fd_ >= 0; }
+    const std::string &path() const { return path_; }
+    bool write_line(const std::string &line);  // the line and "\n", one write
+    bool close();
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// "rt" test: the file exists and can be read.
+bool readable_file(const std::string &path);
+
+// mkdir with mode 0755, one level; the result is ignored on purpose: a
+// missing parent shows when a file inside cannot be opened.
+void make_directory(const std::string &path);
+
+// Opens a tree file or ends the run through open_failure.
+void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path);
+
+// Frames the record and writes it; a failed write ends the run.
+void write_record(Quorvex &q, TreeFile &file, Record &record);
+
+// "\n Error: Couldn't open file %s\n\n", commit with release, status 1.
+[[noreturn]] void open_failure(Quorvex &q, const std::string &path);
+
+}  // namespace quorvex

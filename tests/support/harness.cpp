@@ -1,0 +1,176 @@
+#include "harness.hpp"
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+
+namespace harness {
+
+TempDir::TempDir()
+{
+    std::string tmpl = (fs::temp_directory_path() / "rtools-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool file_exists(const std::string &path) { return fs::exists(path); }
+
+std::string fixture(const std::string &name) { return read_file(std::string(FIXTURE_DIR) + "/" + name); }
+
+std::string tools_dir() { return TOOLS_DIR; }
+
+namespace {
+
+void exec_sqlite(sqlite3 *db, const std::string &sql)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "unknown error";
+        sqlite3_free(err);
+        throw std::runtime_error("fixture SQL failed: " + msg);
+    }
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase(const std::vector<std::string> &scripts)
+{
+    alias_ = dir_ / "response.db";
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(alias_.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create test database");
+    try {
+        exec_sqlite(db, read_file(std::string(SCHEMA_DIR) + "/sqlite.sql"));
+        for (const auto &s : scripts) exec_sqlite(db, s);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    sqlite3_close(db);
+}
+
+TestDatabase::~TestDatabase() = default;
+
+namespace {
+
+std::string drain(int fd)
+{
+    std::string out;
+    char buf[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+}  // namespace
+
+RunResult run(const std::string &program, const std::vector<std::string> &args, const Env &env,
+              const std::string &cwd)
+{
+    static const char *const cleared[] = {"RESPONSE_DB", "DATA_ROOT", "USE_LOOKUP", "USE_ABPOLY",
+                                          "RESPONSE_TOOLS_DIR"};
+    std::vector<std::string> envv;
+    for (char **e = environ; *e; ++e) {
+        std::string var = *e;
+        std::string name = var.substr(0, var.find('='));
+        if (std::find(std::begin(cleared), std::end(cleared), name) != std::end(cleared)) continue;
+        if (env.count(name)) continue;
+        envv.push_back(var);
+    }
+    for (const auto &[k, v] : env) envv.push_back(k + "=" + v);
+
+    std::string path = tools_dir() + "/" + program;
+    std::vector<char *> argv{path.data()};
+    std::vector<std::string> copies(args);
+    for (auto &a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<char *> envp;
+    for (auto &e : envv) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        close(err_pipe[0]);
+        close(err_pipe[1]);
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        execve(path.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    RunResult r;
+    // Standard error is small; read it after standard output is closed.
+    r.out = drain(out_pipe[0]);
+    r.err = drain(err_pipe[0]);
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+std::map<std::string, std::string> read_tree(const std::string &root)
+{
+    std::map<std::string, std::string> files;
+    if (!fs::exists(root)) return files;
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        files[fs::relative(entry.path(), root).string()] = read_file(entry.path().string());
+    }
+    return files;
+}
+
+std::vector<std::string> sorted_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+}  // namespace harness

@@ -1,0 +1,70 @@
+// End-to-end test harness: databases built from the schema plus SQL
+// fixtures, programs run with a chosen environment, header trees read back.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+// A directory removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &text);
+bool file_exists(const std::string &path);
+
+// Text of tests/fixtures/NAME.
+std::string fixture(const std::string &name);
+
+// A test database made from the schema and the given SQL scripts (texts).
+// The backend is SQLite unless RESPONSE_TEST_BACKEND says otherwise; alias()
+// is what RESPONSE_DB must be set to.
+class TestDatabase {
+public:
+    explicit TestDatabase(const std::vector<std::string> &scripts);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+    const std::string &alias() const { return alias_; }
+
+private:
+    TempDir dir_;
+    std::string alias_;
+};
+
+struct RunResult {
+    std::string out;  // standard output
+    std::string err;  // standard error
+    int status = -1;  // exit status, or 128 + signal
+};
+
+using Env = std::map<std::string, std::string>;
+
+// Runs build/bin/PROGRAM with args in cwd. The environment is the test's own
+// without the tools' variables (RESPONSE_DB, DATA_ROOT, USE_LOOKUP,
+// USE_ABPOLY, RESPONSE_TOOLS_DIR), plus env.
+RunResult run(const std::string &program, const std::vector<std::string> &args, const Env &env,
+              const std::string &cwd = ".");
+
+std::string tools_dir();
+
+// Every regular file below root: relative path -> content.
+std::map<std::string, std::string> read_tree(const std::string &root);
+
+// Lines of a text, sorted: for files whose rows come in no fixed order.
+std::vector<std::string> sorted_lines(const std::string &text);
+
+}  // namespace harness
