@@ -283,6 +283,9 @@ int Database::connect(const std::string &connect_string)
         // takes its file lock once, and repeated statements hit memory.
         *d.session << "PRAGMA mmap_size=1073741824";
         *d.session << "PRAGMA cache_size=-65536";
+        // Text comparisons are case-sensitive in the tools' statements, LIKE
+        // included, as on the server databases the tools also run against.
+        *d.session << "PRAGMA case_sensitive_like=ON";
         d.session->begin();
         int tables = 0;
         *d.session << "select count(*) from sqlite_master", soci::into(tables);

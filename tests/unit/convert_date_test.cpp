@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include "convert_date.hpp"
+#include "harness.hpp"
+
+TEST(ConvertDate, DatabaseDateToSeedTime)
+{
+    harness::TestDatabase database({});
+    setenv("RESPONSE_DB", database.alias().c_str(), 1);
+    rdb::Sql sql;
+    testing::internal::CaptureStdout();
+    sql.connect();
+    testing::internal::GetCapturedStdout();
+    char seed[32];
+    quorvex::Convert_Date(sql, "2000/12/31 23:59:59", seed);
+    EXPECT_STREQ(seed, "2000,366,23:59:59");
+    quorvex::Convert_Date(sql, "2001/01/01 00:00:00", seed);
+    EXPECT_STREQ(seed, "2001,001,00:00:00");
+    quorvex::Convert_Date(sql, "2001/02/01 13:45:10", seed);
+    EXPECT_STREQ(seed, "2001,032,13:45:10");
+    EXPECT_EQ(sql.SQLCODE, 0);
+    // Not a date: the status is recorded, not acted on.
+    quorvex::Convert_Date(sql, "", seed);
+    EXPECT_LT(sql.SQLCODE, 0);
+    sql.commit_release();
+}
