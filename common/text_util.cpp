@@ -18,7 +18,7 @@ bool copy_text(char *dst, std::size_t size, std::string_view src)
         if (size > 0) dst[0] = '\0';
         return false;
     }
-    std::memcpy(dst, src.data(), src.size());
+    if (!src.empty()) std::memcpy(dst, src.data(), src.size());
     dst[src.size()] = '\0';
     return true;
 }

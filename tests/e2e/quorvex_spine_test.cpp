@@ -142,7 +142,7 @@ TEST_F(QuorvexSpine, MissingDatabaseFileIsAConnectError)
 
 TEST_F(QuorvexSpine, GenerationRunWalksTheOpenChannels)
 {
-    auto r = quorvex({"abc.xy", "2001/02/01", "00:00:00", "c"});
+    auto r = quorvex({"abc.xy", "2001/02/01", "00:00:00", "a"});
     EXPECT_EQ(r.out.rfind(connected + "\n Using root path " + (tree / "root") + "\n\n", 0), 0u) << r.out;
     EXPECT_EQ(r.out.substr(r.out.size() - 2 - disconnect.size()), "\n\n" + disconnect);
     EXPECT_EQ(r.status, 0);
