@@ -1,8 +1,67 @@
+// Blockettes 50 (station identifier) and 51 (station comments), once per
+// run in modes "a" and "s".
+#include <cstdio>
+
+#include "convert_date.hpp"
+#include "record.hpp"
 #include "state.hpp"
+#include "text_util.hpp"
+#include "tree_file.hpp"
+#include "tree_paths.hpp"
 #include "writers.hpp"
 
 namespace quorvex {
 
-void write_station_blockettes(Quorvex &) {}  // not yet built
+void write_station_blockettes(Quorvex &q)
+{
+    // Every column with the indicator: a NULL leaves the variable as it was,
+    // which for the station record means zero or empty text.
+    rdb::Indicator *ind = &q.ind;
+    q.sql.select(
+        "select sta ,net ,lat ,lon ,elev ,staname ,net_id ,word_32 ,word_16 ,ondate ,offdate into :b0:b1,:b2:b3,:b4:b5,:b6:b7,:b8:b9,:b10:b11,:b12:b13,:b14:b15,:b16:b17,:b18:b19,:b20:b21  from station_data where ((sta=:b22 and net=:b23) and :b24 between ondate and offdate)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)},
+        {rdb::out(q.sta, ind), rdb::out(q.net, ind), rdb::out(q.slat, ind), rdb::out(q.slon, ind),
+         rdb::out(q.selev, ind), rdb::out(q.staname, ind), rdb::out(q.net_id, ind),
+         rdb::out(q.word_32, ind), rdb::out(q.word_16, ind), rdb::out(q.sta_ondate, ind),
+         rdb::out(q.sta_offdate, ind)});
+    for (char *text : {q.sta, q.net, q.staname, q.sta_ondate, q.sta_offdate}) rdb::Remove_Blank(text);
+
+    q.sql.select(
+        "select count(*)  into :b0  from Station_Comment where ((sta=:b1 and net=:b2) and :b3 between ondate and offdate)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, {rdb::out(q.nb_cmt)});
+
+    make_directory(station_directory(q));
+    {
+        TreeFile b050;
+        open_append_or_fail(q, b050, station_file(q, "B050"));
+        std::printf("\n\n Generating Blockette 50 for %s.%s ....", q.sta, q.net);
+        Convert_Date(q.sql, q.sta_ondate, q.on_date);
+        Convert_Date(q.sql, q.sta_offdate, q.off_date);
+        Record record;
+        record.begin("%.3s%04d%-5s%10.6f%11.6f%7.1f%04d%03d%s~%03d%04d%02d%s~%s~%c%.2s", "050", 0, q.sta,
+                     static_cast<double>(q.slat), static_cast<double>(q.slon),
+                     static_cast<double>(q.selev), 0, q.nb_cmt, q.staname, q.net_id, q.word_32,
+                     q.word_16, q.on_date, q.off_date, 'N', q.net);
+        write_record(q, b050, record);
+    }
+
+    TreeFile b051;
+    open_append_or_fail(q, b051, station_file(q, "B051"));
+    std::printf("\n Generating Blockette 51 for %s.%s ....", q.sta, q.net);
+    rdb::Cursor comments;
+    q.sql.open(comments,
+               "select comment_id ,comment_level  from Station_Comment where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
+               {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)});
+    while (q.sql.fetch(comments, {rdb::out(q.comment_id), rdb::out(q.comment_level)}) != rdb::no_data) {
+        // The comment carries the station epoch, not an epoch of its own.
+        Convert_Date(q.sql, q.sta_ondate, q.on_date);
+        Convert_Date(q.sql, q.sta_offdate, q.off_date);
+        Record record;
+        record.begin("%.3s%04d%s~%s~%04d%06d", "051", 0, q.on_date, q.off_date, q.comment_id,
+                     q.comment_level);
+        write_record(q, b051, record);
+    }
+    q.sql.close(comments);
+}
 
 }  // namespace quorvex

@@ -72,6 +72,13 @@ void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path)
 
 void write_record(Quorvex &q, TreeFile &file, Record &record)
 {
+    if (!record.fits()) {
+        // Refused whole: a cut or over-long line would corrupt the file.
+        std::printf("\n Error: Blockette %.3s of %zu characters is longer than a record (%zu) for file %s\n\n",
+                    record.text().c_str(), record.size(), max_record_size, file.path().c_str());
+        q.sql.rollback_release();
+        std::exit(1);
+    }
     if (!file.write_line(record.finish())) {
         // A record that did not reach its file must not end as a success.
         std::printf("\n Error: Couldn't write file %s: %s\n\n", file.path().c_str(),

@@ -42,7 +42,8 @@ void make_directory(const std::string &path);
 // Opens a tree file or ends the run through open_failure.
 void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path);
 
-// Frames the record and writes it; a failed write ends the run.
+// Frames the record and writes it. A record longer than 9999 characters or
+// a failed write ends the run with status 1.
 void write_record(Quorvex &q, TreeFile &file, Record &record);
 
 // "\n Error: Couldn't open file %s\n\n", commit with release, status 1.
