@@ -1,8 +1,71 @@
+// The response stage walk: stages 1 to the largest stage number of the
+// channel, each in the fixed table order, then the stage-0 sensitivity.
+#include <algorithm>
+
+#include "response_writers.hpp"
 #include "state.hpp"
 #include "writers.hpp"
 
 namespace quorvex {
+namespace {
 
-void write_response(Quorvex &, TreeFile &) {}  // not yet built
+// A table has a row for the stage when its load date comes back non-empty:
+// no row and a row whose lddate is NULL both leave lddate empty.
+bool present(Quorvex &q, const char *sql)
+{
+    q.lddate[0] = '\0';
+    q.sql.select(sql,
+                 {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
+                  rdb::in_date(q.date), rdb::in(q.i)},
+                 {rdb::out(q.lddate, &q.ind)});
+    return q.lddate[0] != '\0';
+}
+
+// Largest stage_seq of the channel in one table; 0 when it has no row (the
+// NULL maximum would otherwise keep the previous channel's value).
+void largest_stage(Quorvex &q, const char *sql, std::int32_t &max)
+{
+    max = 0;
+    q.sql.select(sql,
+                 {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
+                  rdb::in_date(q.date)},
+                 {rdb::out(max, &q.ind)});
+}
+
+}  // namespace
+
+void write_response(Quorvex &q, TreeFile &b052)
+{
+    largest_stage(q, "select max(stage_seq) into :b0:b1  from Polynomial where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_pn);
+    largest_stage(q, "select max(stage_seq) into :b0:b1  from Coefficients where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_c);
+    largest_stage(q, "select max(stage_seq) into :b0:b1  from Decimation where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_d);
+    largest_stage(q, "select max(stage_seq) into :b0:b1  from Poles_Zeros where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_pz);
+    largest_stage(q, "select max(stage_seq) into :b0:b1  from Sensitivity where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_s);
+    q.nb_stages = std::max({q.max_pn, q.max_c, q.max_d, q.max_pz, q.max_s});
+
+    // Every number is visited, also where no table has a row: such a stage
+    // writes nothing and the others keep their stored numbers.
+    for (q.i = 1; q.i <= q.nb_stages; ++q.i) {
+        if (present(q, "select lddate into :b0:b1  from Polynomial where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
+            write_polynomial(q, b052);
+        if (present(q, "select lddate into :b0:b1  from Coefficients where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
+            write_coefficients(q, b052);
+        if (present(q, "select lddate into :b0:b1  from Decimation where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
+            write_decimation(q, b052);
+        if (present(q, "select lddate into :b0:b1  from Poles_Zeros where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
+            write_poles_zeros(q, b052);
+        if (present(q, "select lddate into :b0:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
+            write_stage_sensitivity(q, b052);
+    }
+
+    // The channel's overall sensitivity comes last.
+    q.lddate[0] = '\0';
+    q.sql.select(
+        "select lddate into :b0:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=0)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
+         rdb::in_date(q.date)},
+        {rdb::out(q.lddate, &q.ind)});
+    if (q.lddate[0] != '\0') write_channel_sensitivity(q, b052);
+}
 
 }  // namespace quorvex
