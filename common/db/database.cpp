@@ -42,6 +42,7 @@ struct Database::Impl {
     Dialect dialect = Dialect::sqlite;
     // Several instances of one text exist only while a cursor holds one.
     std::unordered_map<std::string, std::vector<std::unique_ptr<CachedStatement>>> cache;
+    std::unordered_map<const char *, CachedStatement *> by_address;
     std::string error;
 
     int fail(int status, std::string message)
@@ -52,14 +53,24 @@ struct Database::Impl {
 
     CachedStatement *acquire(const char *text)
     {
+        // Statement texts are mostly literals: look them up by address
+        // first, confirming the text, before hashing the whole text.
+        auto hit = by_address.find(text);
+        if (hit != by_address.end() && !hit->second->busy && hit->second->text == text)
+            return hit->second;
         auto &instances = cache[text];
-        for (auto &s : instances)
-            if (!s->busy) return s.get();
+        for (auto &s : instances) {
+            if (!s->busy) {
+                by_address[text] = s.get();
+                return s.get();
+            }
+        }
         auto s = std::make_unique<CachedStatement>();
         s->text = text;
         s->parsed = parse_statement(s->text);
         s->st = std::make_unique<soci::statement>(*session);
         instances.push_back(std::move(s));
+        by_address[text] = instances.back().get();
         return instances.back().get();
     }
 
@@ -234,9 +245,15 @@ struct Database::Impl {
         return ok;
     }
 
+    void forget_statements()
+    {
+        by_address.clear();
+        cache.clear();
+    }
+
     void release()
     {
-        cache.clear();
+        forget_statements();
         if (session) session->close();
         session.reset();
     }
@@ -389,11 +406,11 @@ int Database::commit_release()
     Impl &d = *impl_;
     if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
     try {
-        d.cache.clear();
+        d.forget_statements();
         d.session->commit();
         d.release();
     } catch (const std::exception &e) {
-        d.cache.clear();
+        d.forget_statements();
         d.session.reset();
         return d.fail(err_generic, e.what());
     }
@@ -405,11 +422,11 @@ int Database::rollback_release()
     Impl &d = *impl_;
     if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
     try {
-        d.cache.clear();
+        d.forget_statements();
         d.session->rollback();
         d.release();
     } catch (const std::exception &e) {
-        d.cache.clear();
+        d.forget_statements();
         d.session.reset();
         return d.fail(err_generic, e.what());
     }
