@@ -1,0 +1,187 @@
+// Lintaro: turns a station and a time interval into the whole station epochs
+// that cover it and runs Quorvex once per epoch, at the epoch's start; with
+// the station argument alone it lists the station's epochs.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "child.hpp"
+#include "db/session.hpp"
+#include "text_util.hpp"
+
+namespace {
+
+// Every host variable of a run.
+struct Lintaro {
+    rdb::Sql sql;
+
+    char sta2[7] = "";
+    char net2[9] = "";
+    char sdate[20] = "";  // interval as database dates
+    char edate[20] = "";
+    double tsdate = 0, tedate = 0;  // their nominal times
+    char mindate[20] = "";  // earliest ondate, latest offdate of the station
+    char maxdate[20] = "";
+    double tmindate = 0, tmaxdate = 0;
+    char ondate[20] = "";  // the widened interval, then each epoch fetched
+    char offdate[20] = "";
+    char lddate[20] = "";  // emptied before a select: tells whether a row was found
+    char sta[7] = "";
+    char net[9] = "";
+};
+
+void print_usage()
+{
+    std::printf("\n\n Lintaro <sta.net[:chan]> [<YYYY,DDD,HH:MM:SS> <YYYY,DDD,HH:MM:SS> <a|s|c>]\n");
+    std::printf("\n a = ALL -- s = STATION -- c = CHANNEL.");
+    std::printf("\n Environment variable DATA_ROOT specifies the root path and name.");
+    std::printf("\n Environment variable USE_LOOKUP set --> Use blockettes 41 & 60 instead of 61.");
+    std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
+}
+
+int refuse(const char *message)
+{
+    std::printf("\n Error: %s\n\n", message);
+    return 1;
+}
+
+// SEED time "YYYY,DDD,HH:MM:SS" to database date. A time the database cannot
+// convert ends the run here, before its value is used anywhere.
+void Convert_Date(Lintaro &l, const char *seed_time, char (&result)[20])
+{
+    char converted[20] = "";
+    if (l.sql.select_unchecked(
+            "select TO_CHAR(TO_DATE(:b0,'YYYY,DDD,HH24:MI:SS'),'YYYY/MM/DD HH24:MI:SS') into :b1  from DUAL",
+            {rdb::in(seed_time)}, {rdb::out(converted)}) < 0)
+        l.sql.sql_error();
+    std::printf("\n{%s --> %s}\n", seed_time, converted);
+    std::memcpy(result, converted, sizeof result);
+}
+
+double nominal(Lintaro &l, const char *date)
+{
+    double t = 0;
+    l.sql.select("select TRUETIME.STRING2NOMINAL(:b0) into :b1  from DUAL", {rdb::in(date)},
+                 {rdb::out(t)});
+    return t;
+}
+
+int list_epochs(Lintaro &l)
+{
+    rdb::Cursor epochs;
+    l.sql.open(epochs,
+               "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
+               {rdb::in(l.sta2), rdb::in(l.net2)});
+    while (l.sql.fetch(epochs, {rdb::out(l.sta), rdb::out(l.net), rdb::out(l.ondate),
+                                rdb::out(l.offdate)}) != rdb::no_data)
+        std::printf("\n %s\t%s\t%s\t%s", l.sta, l.net, l.ondate, l.offdate);
+    l.sql.close(epochs);
+    std::printf("\n\n Disconnecting from ORACLE ...\n\n");
+    l.sql.commit_release();
+    return 1;
+}
+
+int give_up(Lintaro &l, const char *message)
+{
+    std::printf("%s", message);
+    l.sql.rollback_release();
+    return 1;
+}
+
+int run_interval(Lintaro &l, const char *station_argument, const char *start, const char *end,
+                 const char *mode)
+{
+    Convert_Date(l, start, l.sdate);
+    Convert_Date(l, end, l.edate);
+    l.tsdate = nominal(l, l.sdate);
+    l.tedate = nominal(l, l.edate);
+
+    l.sql.select("select min(ondate) into :b0  from station_data where (sta=:b1 and net=:b2)",
+                 {rdb::in(l.sta2), rdb::in(l.net2)}, {rdb::out(l.mindate)});
+    l.sql.select("select max(offdate) into :b0  from station_data where (sta=:b1 and net=:b2)",
+                 {rdb::in(l.sta2), rdb::in(l.net2)}, {rdb::out(l.maxdate)});
+    l.tmindate = nominal(l, l.mindate);
+    l.tmaxdate = nominal(l, l.maxdate);
+
+    if (l.tsdate > l.tedate) return give_up(l, "\n End date has to be greater than start date.\n\n");
+    if (l.tsdate > l.tmaxdate || l.tedate < l.tmindate)
+        return give_up(l, "\n No data found for this station at this date.\n\n");
+    if (std::strcmp(mode, "a") != 0 && std::strcmp(mode, "s") != 0 && std::strcmp(mode, "c") != 0)
+        return give_up(l, "\n Error: Argument has to be <a | s | c>.\n\n");
+
+    // Widen the start to the start of the epoch holding it; a start that no
+    // epoch holds goes back to the station's first epoch.
+    l.lddate[0] = '\0';
+    l.sql.select(
+        "select ondate ,lddate into :b0,:b1  from station_data where ((sta=:b2 and net=:b3) and :b4 between ondate and offdate)",
+        {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.sdate)}, {rdb::out(l.ondate), rdb::out(l.lddate)});
+    if (l.lddate[0] == '\0') std::memcpy(l.ondate, l.mindate, sizeof l.ondate);
+
+    // Likewise the end, to the station's last epoch when no epoch holds it.
+    l.lddate[0] = '\0';
+    l.sql.select(
+        "select offdate ,lddate into :b0,:b1  from station_data where ((sta=:b2 and net=:b3) and :b4 between ondate and offdate)",
+        {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.edate)}, {rdb::out(l.offdate), rdb::out(l.lddate)});
+    if (l.lddate[0] == '\0') std::memcpy(l.offdate, l.maxdate, sizeof l.offdate);
+
+    const std::string quorvex = drivers::tools_dir() + "/Quorvex";
+    bool any_failed = false;
+    rdb::Cursor epochs;
+    // The bounds are captured at open, so the fetch may overwrite them.
+    l.sql.open(epochs,
+               "select ondate ,offdate  from station_data where (((sta=:b0 and net=:b1) and ondate>=:b2) and offdate<=:b3) order by ondate",
+               {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.ondate), rdb::in_date(l.offdate)});
+    while (l.sql.fetch(epochs, {rdb::out(l.ondate), rdb::out(l.offdate)}) != rdb::no_data) {
+        std::printf("\n Generating response for time interval %s --> %s\n", l.ondate, l.offdate);
+        const std::string command =
+            quorvex + " " + station_argument + " " + l.ondate + " " + mode;
+        // The start date's blank makes it two arguments, DATE and TIME.
+        std::vector<std::string> args{station_argument};
+        for (auto &word : drivers::blank_words(l.ondate)) args.push_back(word);
+        args.push_back(mode);
+        drivers::ChildOutcome outcome = drivers::run_child(quorvex, args);
+        if (outcome.failed()) {
+            any_failed = true;
+            std::fprintf(stderr, "Failed (%s): %s\n", drivers::describe(outcome).c_str(), command.c_str());
+        }
+        std::printf("\n[%s]\n", command.c_str());
+    }
+    l.sql.close(epochs);
+    std::printf("\n\n");
+    std::printf("\n Disconnecting from ORACLE ...\n\n");
+    l.sql.commit_release();
+    return any_failed ? 1 : 0;
+}
+
+int run(int argc, char **argv)
+{
+    if (argc != 2 && argc != 5) {
+        print_usage();
+        return 0;
+    }
+
+    Lintaro l;
+    rdb::StationArgument arg;
+    switch (rdb::split_station_argument(argv[1], arg)) {
+    case rdb::SplitResult::no_network:
+        std::printf("\n Error: Network code missing.\n\n");
+        return 0;
+    case rdb::SplitResult::station_too_long:
+        return refuse("Station code longer than 6 characters.");
+    case rdb::SplitResult::network_too_long:
+        return refuse("Network code longer than 8 characters.");
+    case rdb::SplitResult::channel_too_long:
+        return refuse("Channel code longer than 6 characters.");
+    case rdb::SplitResult::ok:
+        break;
+    }
+    std::memcpy(l.sta2, arg.sta2, sizeof l.sta2);
+    std::memcpy(l.net2, arg.net2, sizeof l.net2);
+
+    l.sql.connect();
+    return argc == 2 ? list_epochs(l) : run_interval(l, argv[1], argv[2], argv[3], argv[4]);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) { return run(argc, argv); }
