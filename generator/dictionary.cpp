@@ -187,7 +187,7 @@ void write_fir_filters(Quorvex &q, TreeFile &file)
             for (std::size_t k = 0; k < count; ++k) record.append_text(coefficients[next + k]);
             write_record(q, file, record);
             next += count;
-            if (count == 0) break;  // nothing fits: write_record has refused it
+            if (count == 0) break;  // a head leaves room for 700 coefficients: never taken
         } while (next < coefficients.size());
     }
     q.sql.close(filters);

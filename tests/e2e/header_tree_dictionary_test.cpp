@@ -22,14 +22,16 @@ std::string lines(std::initializer_list<std::string> records)
 }
 
 // Head of the dictionary: formats, comments and abbreviations of
-// header_tree.sql.
+// header_tree.sql. Format 6 lacks its second decoder key: the first is
+// written again in its place.
 const std::string head = lines({
     "0300034Test Format~000105002K1~K2~",
     "0300103Steim2 Integer Compression Format~000405003F1 P4 W4 D C2 R1 P8 W4 D C2~P0 W4 N15 S2,0,1~T0 X W4~",
+    "0300026Gap~000601002G1~G1~",
     "03100310012SVault door open~000",
     "03100280013CClock locked~003",
     "03100221013SSensor~000",
-    "0330023001Test Network~",
+    "0330014001ABC~",
     "0330026005XY Hill Network~",
 });
 
