@@ -187,6 +187,28 @@ TEST_F(Dictionary, DatabaseErrorMidwayLeavesNoDictionary)
     EXPECT_TRUE(harness::read_tree(root()).empty());
 }
 
+TEST_F(Dictionary, NullAbbreviationKeepsThePreviousDescriptionOnlyInTheFirstRow)
+{
+    // The first row is read with the indicator: its NULL description keeps
+    // the last comment's text, which shares the variable.
+    harness::TestDatabase first({harness::fixture("header_tree.sql"), harness::fixture("header_tree_units.sql"),
+                                 "UPDATE D_Abbreviation SET description = NULL WHERE id = 1;"});
+    auto r = quorvex(first, root());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(harness::read_file(root() + "/H.A").find("03100221013SSensor~000\n0330017001Sensor~\n"),
+              std::string::npos);
+
+    // A later row is read without it: a database error.
+    harness::TestDatabase later({harness::fixture("header_tree.sql"), harness::fixture("header_tree_units.sql"),
+                                 "UPDATE D_Abbreviation SET description = NULL WHERE id = 5;"});
+    std::string root2 = tree / "root2";
+    r = quorvex(later, root2);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\n\t Generating Blockettes 33 ...\nORACLE error detected:\nORA-01405: "), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(harness::read_tree(root2).empty());
+}
+
 TEST_F(Dictionary, LongFirFilterContinuesInFurtherBlockettesWithTheSameKey)
 {
     // 1500 coefficients: 712 fill a record of exactly 9999 characters.
