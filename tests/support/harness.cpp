@@ -1,5 +1,6 @@
 #include "harness.hpp"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -67,8 +69,77 @@ void exec_sqlite(sqlite3 *db, const std::string &sql)
 
 }  // namespace
 
+std::string backend()
+{
+    const char *b = std::getenv("RESPONSE_TEST_BACKEND");
+    return b && *b ? b : "sqlite";
+}
+
+namespace {
+
+std::string env_or_throw(const char *name)
+{
+    const char *v = std::getenv(name);
+    if (!v || !*v) throw std::runtime_error(std::string(name) + " is not set");
+    return v;
+}
+
+void exec_postgresql(PGconn *conn, const std::string &sql)
+{
+    PGresult *r = PQexec(conn, sql.c_str());
+    ExecStatusType st = PQresultStatus(r);
+    std::string msg = PQresultErrorMessage(r);
+    PQclear(r);
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
+        throw std::runtime_error("fixture SQL failed: " + msg);
+}
+
+PGconn *connect_postgresql(const std::string &conninfo)
+{
+    PGconn *conn = PQconnectdb(conninfo.c_str());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        std::string msg = PQerrorMessage(conn);
+        PQfinish(conn);
+        throw std::runtime_error("cannot connect to the test server: " + msg);
+    }
+    exec_postgresql(conn, "SET client_min_messages = warning");
+    return conn;
+}
+
+}  // namespace
+
+// On PostgreSQL every test database is a database of its own in the test
+// cluster (RESPONSE_TEST_PG_ADMIN: the superuser's connection string;
+// RESPONSE_TEST_PG_ADDRESS: HOST:PORT the tools connect to).
 TestDatabase::TestDatabase(const std::vector<std::string> &scripts)
 {
+    if (backend() == "postgresql") {
+        static int counter = 0;
+        pg_name_ = "rt_" + std::to_string(getpid()) + "_" + std::to_string(++counter) + "_" +
+                   std::to_string(std::random_device{}() % 100000);
+        admin_ = env_or_throw("RESPONSE_TEST_PG_ADMIN");
+        PGconn *admin = connect_postgresql(admin_);
+        try {
+            exec_postgresql(admin, "CREATE DATABASE " + pg_name_);
+        } catch (...) {
+            PQfinish(admin);
+            throw;
+        }
+        PQfinish(admin);
+        PGconn *conn = connect_postgresql(admin_ + " dbname=" + pg_name_);
+        try {
+            exec_postgresql(conn, read_file(std::string(SCHEMA_DIR) + "/postgresql.sql"));
+            exec_postgresql(conn, read_file(std::string(SCHEMA_DIR) + "/postgresql-account.sql"));
+            for (const auto &s : scripts) exec_postgresql(conn, s);
+        } catch (...) {
+            PQfinish(conn);
+            drop_postgresql();
+            throw;
+        }
+        PQfinish(conn);
+        alias_ = "postgresql://" + env_or_throw("RESPONSE_TEST_PG_ADDRESS") + "/" + pg_name_;
+        return;
+    }
     alias_ = dir_ / "response.db";
     sqlite3 *db = nullptr;
     if (sqlite3_open(alias_.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create test database");
@@ -82,7 +153,18 @@ TestDatabase::TestDatabase(const std::vector<std::string> &scripts)
     sqlite3_close(db);
 }
 
-TestDatabase::~TestDatabase() = default;
+void TestDatabase::drop_postgresql()
+{
+    if (pg_name_.empty()) return;
+    PGconn *admin = PQconnectdb(admin_.c_str());
+    if (PQstatus(admin) == CONNECTION_OK) {
+        PGresult *r = PQexec(admin, ("DROP DATABASE IF EXISTS " + pg_name_ + " WITH (FORCE)").c_str());
+        PQclear(r);
+    }
+    PQfinish(admin);
+}
+
+TestDatabase::~TestDatabase() { drop_postgresql(); }
 
 namespace {
 

@@ -41,9 +41,15 @@ public:
     const std::string &alias() const { return alias_; }
 
 private:
+    void drop_postgresql();
     TempDir dir_;
     std::string alias_;
+    std::string pg_name_;  // the test's own database on PostgreSQL
+    std::string admin_;
 };
+
+// "sqlite" or "postgresql": RESPONSE_TEST_BACKEND, default sqlite.
+std::string backend();
 
 struct RunResult {
     std::string out;  // standard output

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "db/database.hpp"
+#include "db/session.hpp"
 #include "harness.hpp"
 
 using namespace rdb;
@@ -27,7 +28,7 @@ protected:
             INSERT INTO station_data VALUES ('TWO', 'XY', 0, 0, 0, 'b', 0, 0, 0,
                 '2000/01/01 00:00:00', '2599/12/31 23:59:59', '2000/01/01 00:00:00');
         )"});
-        ASSERT_EQ(db.connect(std::string("u/p@") + database->alias()), ok) << db.last_error();
+        ASSERT_EQ(db.connect(std::string(username) + "/" + password + "@" + database->alias()), ok) << db.last_error();
     }
     void TearDown() override
     {
@@ -247,13 +248,24 @@ TEST(DatabaseConnect, NotADatabaseIsAConnectError)
     EXPECT_LT(db.connect("u/p@" + (dir / "junk.db")), 0);
 }
 
-TEST(DatabaseConnect, FileIsOpenedReadOnly)
+TEST(DatabaseConnect, DatabaseIsReadOnly)
 {
     harness::TestDatabase database({});
     Database db;
-    ASSERT_EQ(db.connect("u/p@" + database.alias()), ok);
+    ASSERT_EQ(db.connect(std::string(username) + "/" + password + "@" + database.alias()), ok);
     EXPECT_LT(db.select_into("INSERT INTO D_Unit VALUES (9, 'X', 'Y')", {}, {}), 0);
-    EXPECT_NE(db.last_error().find("readonly"), std::string::npos) << db.last_error();
+    EXPECT_NE(db.last_error().find(harness::backend() == "sqlite" ? "readonly" : "read-only"), std::string::npos)
+        << db.last_error();
+}
+
+TEST(DatabaseConnect, WrongPasswordIsAConnectError)
+{
+    harness::TestDatabase database({});
+    Database db;
+    int status = db.connect(std::string(username) + "/wrong@" + database.alias());
+    if (harness::backend() == "sqlite") GTEST_SKIP() << "a SQLite file has no account";
+    EXPECT_LT(status, 0);
+    EXPECT_NE(db.last_error().find("password authentication failed"), std::string::npos) << db.last_error();
 }
 
 }  // namespace
