@@ -1,0 +1,119 @@
+// The whole chain Mebrisk -> Lintaro -> Quorvex on the demo database: the
+// tree a request file makes equals the tree of direct Quorvex runs for the
+// same epochs, and no request text is ever run as a command.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "harness.hpp"
+
+using harness::Env;
+using harness::run;
+
+namespace {
+
+const std::string demo_dir = std::string(FIXTURE_DIR) + "/../../demo";
+
+class MebriskTree : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::vector<std::string> files;
+        for (const auto &entry : std::filesystem::directory_iterator(demo_dir))
+            if (entry.path().extension() == ".sql") files.push_back(entry.path().string());
+        std::sort(files.begin(), files.end());
+        std::vector<std::string> scripts;
+        for (const auto &f : files) scripts.push_back(harness::read_file(f));
+        db = new harness::TestDatabase(scripts);
+    }
+    static void TearDownTestSuite() { delete db; }
+
+    static harness::TestDatabase *db;
+    harness::TempDir cwd, direct;
+};
+harness::TestDatabase *MebriskTree::db = nullptr;
+
+// The Quorvex runs the demo request asks for: the station over both of its
+// epochs, BHZ over both, the other channels over the second epoch only.
+const std::vector<std::vector<std::string>> demo_runs = {
+    {"HILL.XY", "1998/01/01", "00:00:00", "s"},     {"HILL.XY", "2003/07/01", "00:00:00", "s"},
+    {"HILL.XY:BHZ", "1998/01/01", "00:00:00", "c"}, {"HILL.XY:BHZ", "2003/07/01", "00:00:00", "c"},
+    {"HILL.XY:BHN", "2003/07/01", "00:00:00", "c"}, {"HILL.XY:BHE", "2003/07/01", "00:00:00", "c"},
+    {"HILL.XY:LHZ", "2003/07/01", "00:00:00", "c"},
+};
+
+TEST_F(MebriskTree, DemoRequestMakesTheTreeOfDirectGeneratorRuns)
+{
+    // Plain, then with the environment the children must inherit.
+    for (Env extra : {Env{}, Env{{"USE_LOOKUP", ""}, {"USE_ABPOLY", ""}}}) {
+        harness::TempDir batch, direct;
+        harness::write_file(batch / "req", harness::read_file(demo_dir + "/req"));
+        Env env = extra;
+        env.emplace("RESPONSE_DB", db->alias());
+        env.emplace("DATA_ROOT", batch / "tree");
+        auto r = run("Mebrisk", {}, env, batch.path());
+
+        Env direct_env = extra;
+        direct_env.emplace("RESPONSE_DB", db->alias());
+        direct_env.emplace("DATA_ROOT", direct / "tree");
+        bool any_failed = false;
+        std::size_t at = 0;
+        for (const auto &args : demo_runs) {
+            any_failed |= run("Quorvex", args, direct_env, direct.path()).status != 0;
+            // The same run, in the same order, in the batch.
+            std::string command = "\n[" + harness::tools_dir() + "/Quorvex " + args[0] + " " + args[1] + " " +
+                                  args[2] + " " + args[3] + "]\n";
+            at = r.out.find(command, at);
+            ASSERT_NE(at, std::string::npos) << command << r.out;
+            at += command.size();
+        }
+        EXPECT_EQ(r.out.find("/Quorvex ", at), std::string::npos) << "more runs than requested";
+
+        EXPECT_EQ(r.status, any_failed ? 1 : 0) << r.err;
+        auto batch_tree = harness::read_tree(batch / "tree");
+        auto direct_tree = harness::read_tree(direct / "tree");
+        EXPECT_EQ(batch_tree, direct_tree);
+        for (const auto &[path, text] : direct_tree) {
+            ASSERT_TRUE(batch_tree.count(path)) << path;
+            EXPECT_EQ(batch_tree[path], text) << path;
+        }
+    }
+}
+
+TEST_F(MebriskTree, RequestTextIsNeverRunAsACommand)
+{
+    // Through a shell the station field would run touch, and the channel
+    // field would redirect into x at either level of the chain.
+    const std::string t1 = "2004,001,00:00:00", t2 = "2005,001,00:00:00";
+    harness::write_file(cwd / "req", "AB;touch x\tXY\tBHZ\t\t\t\t\t\t" + t1 + "\t" + t2 + "\n" +
+                                         "HILL\tXY\t;>x\t\t\t\t\t\t" + t1 + "\t" + t2 + "\n");
+    auto r = run("Mebrisk", {}, {{"RESPONSE_DB", db->alias()}, {"DATA_ROOT", cwd / "tree"}}, cwd.path());
+    for (std::string name : {"x", "x.XY", "HAR000"}) EXPECT_FALSE(harness::file_exists(cwd / name)) << name;
+    EXPECT_NE(r.out.find("\n[" + harness::tools_dir() + "/Quorvex HILL.XY:;>x 2003/07/01 00:00:00 c]\n"),
+              std::string::npos)
+        << r.out;
+    // The over-long station code is refused by Lintaro, in both of its runs.
+    const std::string lintaro = harness::tools_dir() + "/Lintaro AB;touch x.XY";
+    EXPECT_EQ(r.err, "Failed (exit status 1): " + lintaro + " " + t1 + " " + t2 + " s\n" +
+                         "Failed (exit status 1): " + lintaro + ":BHZ " + t1 + " " + t2 + " c\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(MebriskTree, UnknownStationFailsItsRunsAndTheBatchGoesOn)
+{
+    const std::string t1 = "2004,001,00:00:00", t2 = "2005,001,00:00:00";
+    harness::write_file(cwd / "req", "NONE\tXY\tBHZ\t\t\t\t\t\t" + t1 + "\t" + t2 + "\n" +
+                                         "HILL\tXY\tBHZ\t\t\t\t\t\t" + t1 + "\t" + t2 + "\n");
+    auto r = run("Mebrisk", {}, {{"RESPONSE_DB", db->alias()}, {"DATA_ROOT", cwd / "tree"}}, cwd.path());
+    const std::string lintaro = harness::tools_dir() + "/Lintaro ";
+    EXPECT_EQ(r.err, "Failed (exit status 1): " + lintaro + "NONE.XY " + t1 + " " + t2 + " s\n" +
+                         "Failed (exit status 1): " + lintaro + "NONE.XY:BHZ " + t1 + " " + t2 + " c\n");
+    EXPECT_NE(r.out.find("\n[" + harness::tools_dir() + "/Quorvex HILL.XY:BHZ 2003/07/01 00:00:00 c]\n"),
+              std::string::npos);
+    const std::string last = "\n Disconnecting from ORACLE ...\n\n\n";
+    EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last) << "the closing line comes after the last run";
+    EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace

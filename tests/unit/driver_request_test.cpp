@@ -1,0 +1,126 @@
+// The request file's splitters and the merging of its lines.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "request.hpp"
+
+using namespace drivers;
+
+namespace {
+
+std::vector<std::string> fields(const TokenList &t)
+{
+    return std::vector<std::string>(t.tokenv, t.tokenv + t.tokenc);
+}
+
+TEST(Splitters, InlineAndCopyGiveTheSameFields)
+{
+    struct Case {
+        std::string line;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"", {}},
+        {"A", {"A"}},
+        {"\t", {"", ""}},
+        {"A\tB", {"A", "B"}},
+        {"A\t\tB\t", {"A", "", "B", ""}},
+        {"\tA", {"", "A"}},
+        {"A B\tC  D", {"A B", "C  D"}},
+    };
+    for (const auto &c : cases) {
+        TokenList in_place;
+        std::string buffer = c.line;
+        EXPECT_EQ(split_inline(in_place, buffer.data()), static_cast<int>(c.expected.size())) << c.line;
+        EXPECT_EQ(fields(in_place), c.expected) << c.line;
+        // Separators became NULs: the buffer now reads as its first field.
+        EXPECT_STREQ(buffer.c_str(), c.expected.empty() ? "" : c.expected[0].c_str());
+
+        TokenList copies;
+        EXPECT_EQ(split_copy(copies, c.line.c_str()), static_cast<int>(c.expected.size())) << c.line;
+        EXPECT_EQ(fields(copies), c.expected) << c.line;
+        for (std::int32_t k = 0; k < copies.tokenc; ++k)
+            EXPECT_FALSE(copies.tokenv[k] >= c.line.data() && copies.tokenv[k] < c.line.data() + c.line.size());
+    }
+}
+
+TEST(Splitters, ManyFieldsGrowTheListAndResetEmptiesIt)
+{
+    std::string line;
+    for (int k = 0; k < 1000; ++k) line += std::to_string(k) + "\t";
+    TokenList t;
+    ASSERT_EQ(split_copy(t, line.c_str()), 1001);
+    EXPECT_STREQ(t.tokenv[999], "999");
+    EXPECT_STREQ(t.tokenv[1000], "");
+    reset_token(t);
+    EXPECT_EQ(t.tokenc, 0);
+    EXPECT_EQ(t.tokenv, nullptr);
+    // The list is reusable, now for fields in place.
+    ASSERT_EQ(split_inline(t, line.data()), 1001);
+    EXPECT_STREQ(t.tokenv[500], "500");
+}
+
+TEST(Splitters, PushTokenCanStoreACopy)
+{
+    TokenList t;
+    t.copies = true;
+    char text[] = "BHZ";
+    push_token(t, text, true);
+    text[0] = 'L';
+    EXPECT_STREQ(t.tokenv[0], "BHZ");
+}
+
+// Merges lines given as station, network, channel, start, end.
+Requests merged(const std::vector<std::vector<std::string>> &lines)
+{
+    Requests r;
+    for (const auto &l : lines) {
+        std::string buffer = l[0] + "\t" + l[1] + "\t" + l[2] + "\t\t\t\t\t\t" + l[3] + "\t" + l[4];
+        TokenList t;
+        EXPECT_EQ(split_inline(t, buffer.data()), 10);
+        r.merge(t.tokenv);
+    }
+    return r;
+}
+
+TEST(Merge, EachKeyGetsTheByteWiseHullOfItsWindows)
+{
+    Requests r = merged({
+        {"ABCDE", "XY", "BHZ", "2001,005,00:00:00", "2001,010,00:00:00"},
+        {"ABCDE", "XY", "BHN", "2001,001,00:00:00", "2001,006,00:00:00"},
+        {"ABCDE", "XY", "BHZ", "2001,005,00:00:00", "2001,010,00:00:00.5"},
+        {"ABCDE", "YY", "BHZ", "2002,001,00:00:00", "2002,002,00:00:00"},
+        {"ABCDE", "XY", "BHZ", "2001,004,23:59:59", "2001,009,00:00:00"},
+    });
+    ASSERT_EQ(r.rs.size(), 2u);
+    EXPECT_EQ(r.nb_req_sta, 2u);
+    EXPECT_EQ(r.rs[0].station, "ABCDE");
+    EXPECT_EQ(r.rs[0].start, "2001,001,00:00:00");
+    // A longer time sorts after the same 17 characters alone.
+    EXPECT_EQ(r.rs[0].end, "2001,010,00:00:00.5");
+    EXPECT_EQ(r.rs[1].network, "YY");
+
+    ASSERT_EQ(r.rc.size(), 3u);
+    EXPECT_EQ(r.nb_req_cha, 3u);
+    EXPECT_EQ(r.rc[0].channel, "BHZ");
+    EXPECT_EQ(r.rc[0].start, "2001,004,23:59:59");
+    EXPECT_EQ(r.rc[0].end, "2001,010,00:00:00.5");
+    EXPECT_EQ(r.rc[1].channel, "BHN");
+    EXPECT_EQ(r.rc[1].end, "2001,006,00:00:00");
+    EXPECT_EQ(r.rc[2].network, "YY");
+}
+
+TEST(Merge, TablesGrowPastAHundredKeys)
+{
+    std::vector<std::vector<std::string>> lines;
+    for (int k = 0; k < 250; ++k)
+        lines.push_back({"S" + std::to_string(k), "XY", "BHZ", "2001,001,00:00:00", "2001,002,00:00:00"});
+    Requests r = merged(lines);
+    ASSERT_EQ(r.rs.size(), 250u);
+    EXPECT_EQ(r.rc.size(), 250u);
+    EXPECT_EQ(r.rs[249].station, "S249");
+}
+
+}  // namespace
