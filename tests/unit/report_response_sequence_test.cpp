@@ -1,5 +1,5 @@
 // print_response_sequence on the inventory fixture: stages whose detail is
-// missing, a missing input unit, and the three indent/width/FIR forms.
+// missing and a missing input unit (the full forms are in the e2e tests).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -55,21 +55,6 @@ TEST_F(ResponseSequence, MissingDetailRowsLeaveTheStageLineOnly)
                                  stage;
     EXPECT_EQ(print(21, reports::two_tabs, 12, false), expected);
     EXPECT_EQ(print(21, reports::two_tabs, 12, true), expected);
-}
-
-TEST_F(ResponseSequence, IndentAndUnitWidthOfEachUse)
-{
-    EXPECT_EQ(print(40, reports::two_tabs, 12, false),
-              "\n\t\t Type: D -- In: PA/S_LONG_UN Out: COUNTS      "
-              "\n\t\t Type: D -- In: COUNTS       Out: COUNTS      ");
-    EXPECT_EQ(print(40, reports::three_tabs, 12, false),
-              "\n\t\t\t Type: D -- In: PA/S_LONG_UN Out: COUNTS      "
-              "\n\t\t\t Type: D -- In: COUNTS       Out: COUNTS      ");
-    EXPECT_EQ(print(40, reports::three_tabs, 16, true),
-              "\n\t\t\t Type: D -- In: PA/S_LONG_UNIT_N Out: COUNTS          "
-              "\n\t\t\t FIR Filter: SHORT        -- Symmetry: B -- Gain: 0.123456791"
-              "\n\t\t\t Type: D -- In: COUNTS           Out: COUNTS          "
-              "\n\t\t\t FIR Filter: FIR_DECIMATE -- Symmetry: A -- Gain: 0.990000010");
 }
 
 TEST_F(ResponseSequence, NothingForAnEmptySequenceOrAMissingFirstUnit)
