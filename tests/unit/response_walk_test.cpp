@@ -63,5 +63,4 @@ TEST_F(ResponseWalk, MissingDecimationRowRepeatsTheLastDecimationOfTheRun)
     EXPECT_EQ(walk("NDM", 20), "0570051012.0000E+010000100000-5.0000E-01 0.0000E+00\n");
 }
 
-
 }  // namespace
