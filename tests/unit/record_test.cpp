@@ -1,14 +1,10 @@
-// Blockette record framing and the tree files records are written to.
+// Blockette record framing.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <stdexcept>
 #include <string>
 
-#include "harness.hpp"
 #include "record.hpp"
-#include "tree_file.hpp"
 
 using quorvex::Record;
 
@@ -48,38 +44,4 @@ TEST(Record, AtMost9999Characters)
     EXPECT_FALSE(r.fits());
     EXPECT_THROW(r.finish(), std::logic_error);
     EXPECT_EQ(quorvex::formatted_size("%12.5E%12.5E", 2.5, 0.0), 24u);
-}
-
-TEST(TreeFile, AppendsCreatesAndTruncatesAsTheTreeNeeds)
-{
-    harness::TempDir dir;
-    const std::string path = dir / "B050";
-    {
-        quorvex::TreeFile f;
-        ASSERT_TRUE(f.open_append(path));
-        EXPECT_TRUE(f.write_line("one"));
-    }
-    {
-        quorvex::TreeFile f;
-        ASSERT_TRUE(f.open_append(path));
-        EXPECT_TRUE(f.write_line("two"));
-    }
-    EXPECT_EQ(harness::read_file(path), "one\ntwo\n");
-    EXPECT_TRUE(quorvex::readable_file(path));
-
-    quorvex::TreeFile f;
-    ASSERT_TRUE(f.create(path));
-    EXPECT_TRUE(f.write_line("three"));
-    EXPECT_TRUE(f.close());
-    EXPECT_EQ(harness::read_file(path), "three\n");
-
-    EXPECT_FALSE(quorvex::readable_file(dir / "missing"));
-    EXPECT_FALSE(f.open_append(dir / "missing/B052"));
-
-    // A second make_directory of the same path is no error.
-    quorvex::make_directory(dir / "ABC.XY/");
-    quorvex::make_directory(dir / "ABC.XY/");
-    struct stat st;
-    ASSERT_EQ(stat((dir / "ABC.XY").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
