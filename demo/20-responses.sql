@@ -111,7 +111,7 @@ INSERT INTO DC_Data (key, type, row_key, coefficient, error) VALUES
 
 -- Decimations: 1 the digitizer at 160, 2-4 the FIRs, 5 the closed epoch's
 -- digitizer at 20, 6 the 1-sample-per-second digitizer.
-INSERT INTO DM (key, samprate, factor, offset, delay, correction) VALUES
+INSERT INTO DM (key, samprate, factor, "offset", delay, correction) VALUES
  (1, 160, 1, 0, 0, 0), (2, 160, 2, 0, 0.0875, 0.0875), (3, 80, 2, 0, 0.19375, 0.19375),
  (4, 40, 2, 0, 0.775, 0.775), (5, 20, 1, 0, 0, 0), (6, 1, 1, 0, 0, 0);
 
