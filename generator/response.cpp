@@ -1,6 +1,7 @@
 // The response stage walk: stages 1 to the largest stage number of the
 // channel, each in the fixed table order, then the stage-0 sensitivity.
 #include <algorithm>
+#include <cstdint>
 
 #include "response_writers.hpp"
 #include "state.hpp"
@@ -44,8 +45,11 @@ void write_response(Quorvex &q, TreeFile &b052)
     q.nb_stages = std::max({q.max_pn, q.max_c, q.max_d, q.max_pz, q.max_s});
 
     // Every number is visited, also where no table has a row: such a stage
-    // writes nothing and the others keep their stored numbers.
-    for (q.i = 1; q.i <= q.nb_stages; ++q.i) {
+    // writes nothing and the others keep their stored numbers. The counter
+    // is wider than the stage number so that a largest stage_seq of
+    // INT32_MAX ends the loop instead of overflowing it.
+    for (std::int64_t stage = 1; stage <= q.nb_stages; ++stage) {
+        q.i = static_cast<std::int32_t>(stage);
         if (present(q, "select lddate into :b0:b1  from Polynomial where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
             write_polynomial(q, b052);
         if (present(q, "select lddate into :b0:b1  from Coefficients where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
