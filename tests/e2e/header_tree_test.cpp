@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "harness.hpp"
 
@@ -133,6 +134,35 @@ TEST_F(HeaderTree, SecondIdenticalRunDoublesEveryFileButTheDictionary)
     }
     // Blockette 52 of a channel stays the first line of each copy.
     EXPECT_EQ(second["ABC.XY/BHZ./B052"], b052_bhz + b052_bhz);
+}
+
+TEST_F(HeaderTree, RunsAtOnceIntoOneTreeLeaveWholeFiles)
+{
+    // The dictionary of one run alone, for comparison.
+    ASSERT_EQ(quorvex("ABC.XY", "s", {{"DATA_ROOT", tree / "alone"}}).status, 0);
+    const std::string dictionary = harness::read_file(tree / "alone/H.A");
+
+    constexpr int runs = 6;
+    std::vector<harness::RunResult> results(runs);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < runs; ++k) threads.emplace_back([&, k] { results[k] = quorvex("ABC.XY", "a"); });
+    for (auto &t : threads) t.join();
+    for (const auto &r : results) EXPECT_EQ(r.status, 0) << r.out;
+
+    // Whoever wrote it last, the dictionary is whole, and no temporary
+    // file is left; every appended line is whole.
+    auto files = harness::read_tree(root());
+    EXPECT_EQ(files.size(), 9u);
+    EXPECT_EQ(files["H.A"], dictionary);
+    auto times = [](const std::string &text) {
+        std::string all;
+        for (int k = 0; k < runs; ++k) all += text;
+        return sorted_lines(all);
+    };
+    EXPECT_EQ(sorted_lines(files["ABC.XY/B050"]), times(b050_abc));
+    EXPECT_EQ(sorted_lines(files["ABC.XY/B051"]), times(b051_abc));
+    EXPECT_EQ(sorted_lines(files["ABC.XY/BHE./B059"]), times(b059_bhe));
+    EXPECT_EQ(sorted_lines(files["ABC.XY/LHZ.00/B052"]), times(b052_lhz));
 }
 
 TEST_F(HeaderTree, ModeSWritesTheStationOnlyAndModeCThenTheChannels)
