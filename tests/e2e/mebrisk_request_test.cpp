@@ -167,6 +167,14 @@ TEST_F(MebriskRequest, MissingOrEmptyRequestFile)
     EXPECT_EQ(r.out, station_heading + channel_heading + "\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
+
+    // A "req" that opens but cannot be read is not an empty request.
+    harness::TempDir dir_cwd;
+    std::filesystem::create_directory(dir_cwd / "req");
+    r = run("Mebrisk", {}, {{"RESPONSE_TOOLS_DIR", tools.path()}}, dir_cwd.path());
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Error reading file req: Is a directory\n");
+    EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(MebriskRequest, FailedRunsAreNamedAndEndTheBatchWithOne)

@@ -1,7 +1,11 @@
 // The request file's splitters and the merging of its lines.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -71,6 +75,33 @@ TEST(Splitters, PushTokenCanStoreACopy)
     text[0] = 'L';
     EXPECT_STREQ(t.tokenv[0], "BHZ");
 }
+
+// The sanitizers' shadow memory does not live under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+#define DRIVERS_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DRIVERS_SANITIZED 1
+#endif
+#endif
+
+#ifndef DRIVERS_SANITIZED
+TEST(SplittersDeathTest, AllocationFailureEndsTheRunWithOne)
+{
+    auto grow_until_refused = [] {
+        rlimit limit{};
+        std::ifstream statm("/proc/self/statm");
+        unsigned long pages = 0;
+        statm >> pages;
+        limit.rlim_cur = limit.rlim_max = pages * static_cast<unsigned long>(sysconf(_SC_PAGESIZE)) + (64ul << 20);
+        setrlimit(RLIMIT_AS, &limit);
+        TokenList t;
+        static char field[] = "x";
+        for (;;) push_token(t, field);
+    };
+    EXPECT_EXIT(grow_until_refused(), ::testing::ExitedWithCode(1), "^Error \\(re\\)allocing argv\n$");
+}
+#endif
 
 // Merges lines given as station, network, channel, start, end.
 Requests merged(const std::vector<std::vector<std::string>> &lines)
