@@ -27,7 +27,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        sql->commit_release();
+        if (sql) sql->commit_release();
         delete sql;
         delete db;
     }
