@@ -2,10 +2,12 @@
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -52,6 +54,17 @@ void write_file(const std::string &path, const std::string &text)
 bool file_exists(const std::string &path) { return fs::exists(path); }
 
 std::string fixture(const std::string &name) { return read_file(std::string(FIXTURE_DIR) + "/" + name); }
+
+std::string demo_sql()
+{
+    std::vector<std::string> files;
+    for (const auto &entry : fs::directory_iterator(DEMO_DIR))
+        if (entry.path().extension() == ".sql") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    std::string sql;
+    for (const auto &f : files) sql += read_file(f) + "\n";
+    return sql;
+}
 
 std::string tools_dir() { return TOOLS_DIR; }
 
@@ -112,6 +125,18 @@ PGconn *connect_postgresql(const std::string &conninfo)
 // cluster (RESPONSE_TEST_PG_ADMIN: the superuser's connection string;
 // RESPONSE_TEST_PG_ADDRESS: HOST:PORT the tools connect to).
 TestDatabase::TestDatabase(const std::vector<std::string> &scripts)
+{
+    // A fixture that does not load is a broken test, never a skipped one:
+    // an exception here would let a suite's set-up skip its tests quietly.
+    try {
+        load(scripts);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "test database: %s\n", e.what());
+        std::abort();
+    }
+}
+
+void TestDatabase::load(const std::vector<std::string> &scripts)
 {
     if (backend() == "postgresql") {
         static int counter = 0;
@@ -208,7 +233,10 @@ RunResult run(const std::string &program, const std::vector<std::string> &args, 
     envp.push_back(nullptr);
 
     int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+    // Close-on-exec, so that runs started from several threads at once do not
+    // hold each other's pipes open.
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out_pipe[1], 1);

@@ -29,6 +29,9 @@ bool file_exists(const std::string &path);
 // Text of tests/fixtures/NAME.
 std::string fixture(const std::string &name);
 
+// The demo database's rows: every demo/*.sql in name order.
+std::string demo_sql();
+
 // A test database made from the schema and the given SQL scripts (texts).
 // The backend is SQLite unless RESPONSE_TEST_BACKEND says otherwise; alias()
 // is what RESPONSE_DB must be set to.
@@ -41,6 +44,7 @@ public:
     const std::string &alias() const { return alias_; }
 
 private:
+    void load(const std::vector<std::string> &scripts);
     void drop_postgresql();
     TempDir dir_;
     std::string alias_;
