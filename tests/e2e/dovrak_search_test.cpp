@@ -99,11 +99,11 @@ const std::string datalogger_d001 =
     "\n\t\t\t Serial: M21          -- Sensitivity: 2.000000"
     "\n\n --> Datalogger installed at HILL   XY  -- 2003/07/01 00:00:00  2599/12/31 23:59:59 .";
 
-// NULL firmware and software after a datalogger that has them.
+// NULL firmware, software and word_16 after a datalogger that has them.
 const std::string datalogger_d002 =
     "\n\n\n Found Datalogger ...\n"
     "\n\t Type: Q330HR       -- Serial: D002         Firmware:  Soft:  Version: "
-    "\n\t Nb Board: 0 -- Word 32: 10 Word 16: 32"
+    "\n\t Nb Board: 0 -- Word 32: 10 Word 16: 0"
     "\n\n --> Datalogger not installed.";
 
 TEST_F(Dovrak, UsageAndUnknownOptionComeBeforeTheDatabase)
