@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace drivers {
 namespace {
@@ -36,9 +35,8 @@ void widen(std::string &start, std::string &end, const char *new_start, const ch
 
 TokenList::~TokenList() { reset_token(*this); }
 
-void push_token(TokenList &t, char *token, bool duplicate)
+void push_token(TokenList &t, char *token)
 {
-    if (duplicate) token = copy_bytes(token, std::strlen(token));
     if (static_cast<std::size_t>(t.tokenc) == t.capacity) {
         std::size_t capacity = t.capacity == 0 ? 16 : t.capacity * 2;
         if (capacity > static_cast<std::size_t>(INT32_MAX)) allocation_failed();

@@ -24,9 +24,9 @@ struct TokenList {
     ~TokenList();
 };
 
-// Appends token (or, with duplicate, a copy of it). An allocation failure
-// prints "Error (re)allocing argv\n" to standard error and exits with 1.
-void push_token(TokenList &t, char *token, bool duplicate = false);
+// Appends token. An allocation failure prints "Error (re)allocing argv\n"
+// to standard error and exits with 1.
+void push_token(TokenList &t, char *token);
 void reset_token(TokenList &t);
 
 // Split at TABs; both return the number of fields. split_inline overwrites

@@ -66,16 +66,6 @@ TEST(Splitters, ManyFieldsGrowTheListAndResetEmptiesIt)
     EXPECT_STREQ(t.tokenv[500], "500");
 }
 
-TEST(Splitters, PushTokenCanStoreACopy)
-{
-    TokenList t;
-    t.copies = true;
-    char text[] = "BHZ";
-    push_token(t, text, true);
-    text[0] = 'L';
-    EXPECT_STREQ(t.tokenv[0], "BHZ");
-}
-
 // The sanitizers' shadow memory does not live under an address-space limit.
 #if defined(__SANITIZE_ADDRESS__)
 #define DRIVERS_SANITIZED 1
