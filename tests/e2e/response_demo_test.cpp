@@ -3,7 +3,6 @@
 // flags every reference points at a dictionary entry.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -17,19 +16,12 @@ namespace {
 
 const std::string project = std::string(FIXTURE_DIR) + "/../..";
 
+// The demo files that make HILL.XY's channels, dictionary and responses.
 std::vector<std::string> demo_scripts()
 {
-    std::vector<std::string> names;
-    if (DIR *dir = opendir((project + "/demo").c_str())) {
-        while (dirent *e = readdir(dir)) {
-            std::string name = e->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".sql") == 0) names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
     std::vector<std::string> scripts;
-    for (const auto &name : names) scripts.push_back(harness::read_file(project + "/demo/" + name));
+    for (const char *name : {"00-stations.sql", "10-dictionary.sql", "20-responses.sql"})
+        scripts.push_back(harness::read_file(project + "/demo/" + name));
     return scripts;
 }
 
