@@ -3,9 +3,6 @@
 // same epochs, and no request text is ever run as a command.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-
 #include "harness.hpp"
 
 using harness::Env;
@@ -13,24 +10,15 @@ using harness::run;
 
 namespace {
 
-const std::string demo_dir = std::string(FIXTURE_DIR) + "/../../demo";
+const std::string demo_dir = DEMO_DIR;
 
 class MebriskTree : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::vector<std::string> files;
-        for (const auto &entry : std::filesystem::directory_iterator(demo_dir))
-            if (entry.path().extension() == ".sql") files.push_back(entry.path().string());
-        std::sort(files.begin(), files.end());
-        std::vector<std::string> scripts;
-        for (const auto &f : files) scripts.push_back(harness::read_file(f));
-        db = new harness::TestDatabase(scripts);
-    }
+    static void SetUpTestSuite() { db = new harness::TestDatabase({harness::demo_sql()}); }
     static void TearDownTestSuite() { delete db; }
 
     static harness::TestDatabase *db;
-    harness::TempDir cwd, direct;
+    harness::TempDir cwd;
 };
 harness::TestDatabase *MebriskTree::db = nullptr;
 
