@@ -5,7 +5,6 @@
 
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <sstream>
