@@ -73,9 +73,10 @@ INSERT INTO Station_Datalogger (data_id, sta, net, ondate, offdate) VALUES
  (1, 'HILL', 'XY', '2003/07/01 00:00:00', '2599/12/31 23:59:59');
 
 -- Filter sequences ---------------------------------------------------------------
--- 200 Hz down to 20 Hz in two FIR filters: by 5, then by 2.
+-- HILL-FIR: the datalogger's 200 Hz down to 20 Hz in two FIR filters, by 5,
+-- then by 2.
 INSERT INTO filter_sequence (seqfil_id, name, nb_filter, gain, frequency, lddate) VALUES
- (1, 'Q330-100-20', 2, 0.9999, 1, '2003/07/01 10:00:00');
+ (1, 'HILL-FIR', 2, 0.9999, 1, '2003/07/01 10:00:00');
 INSERT INTO filter_sequence_data (seqfil_id, filter_nb, filter_id) VALUES (1, 1, 1), (1, 2, 2);
 INSERT INTO filter (filter_id, gain, frequency, in_sp_rate, out_sp_rate, "offset", delay, correction, seqresp_id) VALUES
  (1, 1, 1, 200, 40, 0, 0.06, 0.06, 4),
