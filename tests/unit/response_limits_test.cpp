@@ -1,6 +1,9 @@
 // Record size arithmetic of the response blockettes at the exact limits.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <limits>
+
 #include "record.hpp"
 #include "response_limits.hpp"
 
@@ -41,14 +44,15 @@ TEST(ResponseLimits, SplitFillsEachRecordToTheLimit)
     EXPECT_TRUE(split_into_records(10000, {}).empty());
 }
 
-TEST(ResponseLimits, RecordOfExactlyTheLimitIsFramedAndOneMoreIsNot)
+TEST(ResponseLimits, GroupSizesHoldForEverySinglePrecisionValue)
 {
-    Record record;
-    record.begin("%.3s%04d", "061", 0);
-    record.append_text(std::string(9999 - 7, '1'));
-    ASSERT_TRUE(record.fits());
-    EXPECT_EQ(record.finish().substr(0, 7), "0619999");
-    record.append_text("1");
-    EXPECT_FALSE(record.fits());
-    EXPECT_THROW(record.finish(), std::logic_error);
+    // The refusal of blockettes 53 and 62 counts on these widths.
+    for (float v : {0.0f, -0.0f, 1.0f, -2.5f, FLT_MAX, -FLT_MAX, FLT_MIN, -FLT_TRUE_MIN,
+                    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN()}) {
+        double d = v;
+        EXPECT_EQ(formatted_size("%12.5E%12.5E%12.5E%12.5E", d, d, d, d), pz_group_size) << d;
+        EXPECT_EQ(formatted_size("%14.7E", d), fir_coefficient_size) << d;
+        EXPECT_EQ(formatted_size("%12.5E%12.5E", d, 0.0), polynomial_group_size) << d;
+    }
 }
