@@ -4,11 +4,14 @@
 --
 -- Units are taken by name from the dictionary; the rows below only fill in
 -- a name the dictionary lacks.
-INSERT OR IGNORE INTO D_Unit (id, name, description) VALUES
- (100, 'M/S', 'Velocity in Meters Per Second'),
- (101, 'V', 'Volts'),
- (102, 'COUNTS', 'Digital Counts'),
- (103, 'C', 'Temperature in Degrees Celsius');
+INSERT INTO D_Unit (id, name, description)
+ SELECT 100, 'M/S', 'Velocity in Meters Per Second' WHERE NOT EXISTS (SELECT 1 FROM D_Unit WHERE name = 'M/S');
+INSERT INTO D_Unit (id, name, description)
+ SELECT 101, 'V', 'Volts' WHERE NOT EXISTS (SELECT 1 FROM D_Unit WHERE name = 'V');
+INSERT INTO D_Unit (id, name, description)
+ SELECT 102, 'COUNTS', 'Digital Counts' WHERE NOT EXISTS (SELECT 1 FROM D_Unit WHERE name = 'COUNTS');
+INSERT INTO D_Unit (id, name, description)
+ SELECT 103, 'C', 'Temperature in Degrees Celsius' WHERE NOT EXISTS (SELECT 1 FROM D_Unit WHERE name = 'C');
 
 -- Response sequences --------------------------------------------------------
 -- 1: STS-2 velocity transducer (poles and zeros).
