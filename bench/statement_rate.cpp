@@ -1,11 +1,14 @@
 // Cost of one small generator statement through the database layer.
 //
-// Builds a SQLite database of about 8 MB (channels with stage rows, long
+// Builds a SQLite database of about 9 MB (channels with stage rows, long
 // coefficient sets), then times single statements of the kinds the
 // generator runs one per coefficient, stage and table, and prints the
 // median and 90th percentile per kind.
 //
 // Usage: bench_statement_rate [STATEMENTS_PER_KIND]
+//        bench_statement_rate --sql                  the rows, as SQL for either backend
+//        bench_statement_rate --db ALIAS [STATEMENTS_PER_KIND]
+//                                                    on a database that holds those rows
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -19,12 +22,32 @@
 #include <vector>
 
 #include "db/database.hpp"
+#include "db/session.hpp"
 
 namespace {
 
 constexpr int channels = 2000;
 constexpr int coefficient_sets = 40;
 constexpr int coefficients_per_set = 4000;
+
+// The benchmark's rows, as SQL that loads into either backend.
+std::string data_sql()
+{
+    char sql[2048];
+    std::snprintf(sql, sizeof sql,
+                  "INSERT INTO Sensitivity (sta, net, seedchan, location, ondate, offdate, stage_seq, sensitivity, "
+                  "frequency, lddate)\n"
+                  "WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c WHERE n < %d),\n"
+                  "               s(m) AS (SELECT 0 UNION ALL SELECT m + 1 FROM s WHERE m < 6)\n"
+                  "SELECT 'BNCH', 'XY', 'C' || (n %% 100), '  ', '2000/01/01 00:00:00', '2599/12/31 23:59:59',\n"
+                  "       m + 10 * (n / 100), 1.5, 1.0, '2000/01/01 00:00:00' FROM c, s;\n"
+                  "INSERT INTO DC_Data (key, type, row_key, coefficient, error)\n"
+                  "WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE n < %d),\n"
+                  "               r(m) AS (SELECT 1 UNION ALL SELECT m + 1 FROM r WHERE m < %d)\n"
+                  "SELECT n, 'N', m, 1.0 / m, 0 FROM k, r;\n",
+                  channels - 1, coefficient_sets, coefficients_per_set);
+    return sql;
+}
 
 void exec(sqlite3 *db, const std::string &sql)
 {
@@ -35,7 +58,7 @@ void exec(sqlite3 *db, const std::string &sql)
     }
 }
 
-std::string build_database()
+std::string build_sqlite_database()
 {
     char path[] = "/tmp/statement-rate-XXXXXX";
     int fd = mkstemp(path);
@@ -49,35 +72,7 @@ std::string build_database()
     text << schema.rdbuf();
     exec(db, text.str());
     exec(db, "BEGIN");
-    sqlite3_stmt *st;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO Sensitivity (sta, net, seedchan, location, ondate, offdate, stage_seq, "
-                       "sensitivity, frequency, lddate) VALUES ('BNCH', 'XY', ?, '  ', '2000/01/01 00:00:00', "
-                       "'2599/12/31 23:59:59', ?, 1.5, 1.0, '2000/01/01 00:00:00')",
-                       -1, &st, nullptr);
-    for (int c = 0; c < channels; ++c) {
-        char chan[8];
-        std::snprintf(chan, sizeof chan, "C%02d", c % 100);
-        for (int s = 0; s <= 6; ++s) {
-            // Channel codes repeat every 100, so spread them over stations.
-            sqlite3_bind_text(st, 1, chan, -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int(st, 2, s + 10 * (c / 100));
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_prepare_v2(db, "INSERT INTO DC_Data (key, type, row_key, coefficient, error) VALUES (?, 'N', ?, ?, 0)", -1,
-                       &st, nullptr);
-    for (int k = 1; k <= coefficient_sets; ++k)
-        for (int r = 1; r <= coefficients_per_set; ++r) {
-            sqlite3_bind_int(st, 1, k);
-            sqlite3_bind_int(st, 2, r);
-            sqlite3_bind_double(st, 3, 1.0 / r);
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-    sqlite3_finalize(st);
+    exec(db, data_sql());
     exec(db, "COMMIT");
     sqlite3_close(db);
     return path;
@@ -105,15 +100,22 @@ Figures time_each(int n, F &&statement)
 
 int main(int argc, char **argv)
 {
-    const int n = argc > 1 ? std::atoi(argv[1]) : 200000;
-    std::string path = build_database();
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    std::fseek(f, 0, SEEK_END);
-    long size = std::ftell(f);
-    std::fclose(f);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "--sql") {
+        std::fputs(data_sql().c_str(), stdout);
+        return 0;
+    }
+    std::string alias;
+    if (args.size() >= 2 && args[0] == "--db") {
+        alias = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    const int n = !args.empty() ? std::atoi(args[0].c_str()) : 200000;
+    const bool own_database = alias.empty();
+    if (own_database) alias = build_sqlite_database();
 
     rdb::Database db;
-    if (db.connect("vordadba/x@" + path) != rdb::ok) {
+    if (db.connect(std::string(rdb::username) + "/" + rdb::password + "@" + alias) != rdb::ok) {
         std::fprintf(stderr, "%s\n", db.last_error().c_str());
         return 2;
     }
@@ -131,7 +133,7 @@ int main(int argc, char **argv)
     };
     auto presence = [&](int k) {
         char chan[8];
-        std::snprintf(chan, sizeof chan, "C%02d", k % 100);
+        std::snprintf(chan, sizeof chan, "C%d", k % 100);
         std::int32_t stage = k % 7;
         lddate[0] = '\0';
         failures += db.select_into("select lddate into :b0:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)",
@@ -141,7 +143,7 @@ int main(int argc, char **argv)
     };
     auto maximum = [&](int k) {
         char chan[8];
-        std::snprintf(chan, sizeof chan, "C%02d", k % 100);
+        std::snprintf(chan, sizeof chan, "C%d", k % 100);
         failures += db.select_into("select max(stage_seq) into :b0:b1  from Sensitivity where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)",
                                    {rdb::in("BNCH"), rdb::in("XY"), rdb::in(chan), rdb::in("  "),
                                     rdb::in_date("2001/02/01 00:00:00")},
@@ -153,7 +155,7 @@ int main(int argc, char **argv)
     time_each(n / 10 + 1, presence);
     time_each(n / 10 + 1, maximum);
 
-    std::printf("database: %s (%.1f MB, %d channels, %d coefficients)\n", path.c_str(), size / 1e6, channels,
+    std::printf("database: %s (%d channels, %d coefficients)\n", alias.c_str(), channels,
                 coefficient_sets * coefficients_per_set);
     auto t0 = std::chrono::steady_clock::now();
     Figures a = time_each(n, coefficient);
@@ -165,6 +167,6 @@ int main(int argc, char **argv)
     std::printf("%-34s median %6.2f us   p90 %6.2f us\n", "max(stage_seq) (Sensitivity)", c.median, c.p90);
     std::printf("%d statements in %.2f s: %.0f statements per second\n", 3 * n, seconds, 3 * n / seconds);
     db.commit_release();
-    std::remove(path.c_str());
+    if (own_database) std::remove(alias.c_str());
     return failures ? 1 : 0;
 }
