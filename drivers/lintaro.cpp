@@ -8,6 +8,7 @@
 
 #include "child.hpp"
 #include "db/session.hpp"
+#include "epoch_listing.hpp"
 #include "text_util.hpp"
 
 namespace {
@@ -65,21 +66,6 @@ double nominal(Lintaro &l, const char *date)
     l.sql.select("select TRUETIME.STRING2NOMINAL(:b0) into :b1  from DUAL", {rdb::in(date)},
                  {rdb::out(t)});
     return t;
-}
-
-int list_epochs(Lintaro &l)
-{
-    rdb::Cursor epochs;
-    l.sql.open(epochs,
-               "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
-               {rdb::in(l.sta2), rdb::in(l.net2)});
-    while (l.sql.fetch(epochs, {rdb::out(l.sta), rdb::out(l.net), rdb::out(l.ondate),
-                                rdb::out(l.offdate)}) != rdb::no_data)
-        std::printf("\n %s\t%s\t%s\t%s", l.sta, l.net, l.ondate, l.offdate);
-    l.sql.close(epochs);
-    std::printf("\n\n Disconnecting from ORACLE ...\n\n");
-    l.sql.commit_release();
-    return 1;
 }
 
 int give_up(Lintaro &l, const char *message)
@@ -180,7 +166,8 @@ int run(int argc, char **argv)
     std::memcpy(l.net2, arg.net2, sizeof l.net2);
 
     l.sql.connect();
-    return argc == 2 ? list_epochs(l) : run_interval(l, argv[1], argv[2], argv[3], argv[4]);
+    return argc == 2 ? rdb::list_station_epochs(l.sql, l.sta2, l.net2, l.sta, l.net, l.ondate, l.offdate)
+                     : run_interval(l, argv[1], argv[2], argv[3], argv[4]);
 }
 
 }  // namespace

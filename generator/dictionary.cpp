@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "coefficient_set.hpp"
 #include "record.hpp"
 #include "state.hpp"
 #include "text_util.hpp"
@@ -147,48 +148,25 @@ void write_fir_filters(Quorvex &q, TreeFile &file)
     std::printf("\n\t Generating Blockettes 41 ...");
     rdb::Cursor filters;
     q.sql.open(filters, "select key ,name ,symmetry  from DC  order by key", {});
-    std::vector<std::string> coefficients;
     while (q.sql.fetch(filters, {rdb::out(q.dc_key), rdb::out(q.rname, &q.ind),
                                  rdb::out(q.symmetry, &q.ind)}) != rdb::no_data) {
-        rdb::Remove_Blank(q.rname);
-        for (char *c = q.rname; *c; ++c)
-            if (*c == '.') *c = '_';
-        q.symmetry = q.symmetry == 'O' ? 'B' : q.symmetry == 'E' ? 'C' : 'A';
+        apply_name_and_symmetry_rules(q);
         q.sql.select("select count(*)  into :b0  from DC_Data where (type='N' and key=:b1)",
                      {rdb::in(q.dc_key)}, {rdb::out(q.nb_num)});
         q.sql.select("select id into :b0  from D_Unit where name='COUNTS'", {}, {rdb::out(q.unit_in)});
         q.unit_out = q.unit_in;
-
-        coefficients.clear();
-        for (q.j = 1; q.j <= q.nb_num; ++q.j) {
-            q.sql.select(
-                "select coefficient ,error into :b0,:b1:b2  from DC_Data where ((type='N' and key=:b3) and row_key=:b4)",
-                {rdb::in(q.dc_key), rdb::in(q.j)}, {rdb::out(q.coeff), rdb::out(q.error, &q.ind)});
-            char text[64];
-            std::snprintf(text, sizeof text, "%14.7E", static_cast<double>(q.coeff));
-            coefficients.emplace_back(text);
-        }
+        std::vector<std::string> coefficients = read_numerators(q);
 
         // A filter longer than one record continues in further blockettes
         // 41 with the same leading fields, each counting the coefficients
-        // it holds.
+        // it holds. The fixed part is at most about 100 characters, so at
+        // least 700 coefficients always fit.
         const char *head = "%.3s%04d%04d%s~%c%03d%03d%04d";
         const std::size_t head_size =
             formatted_size(head, "041", 0, q.dc_key, q.rname, q.symmetry, q.unit_in, q.unit_out, 0);
-        std::size_t next = 0;
-        do {
-            std::size_t size = head_size, count = 0;
-            while (next + count < coefficients.size() &&
-                   size + coefficients[next + count].size() <= max_record_size)
-                size += coefficients[next + count++].size();
-            Record record;
-            record.begin(head, "041", 0, q.dc_key, q.rname, q.symmetry, q.unit_in, q.unit_out,
-                         static_cast<int>(count));
-            for (std::size_t k = 0; k < count; ++k) record.append_text(coefficients[next + k]);
-            write_record(q, file, record);
-            next += count;
-            if (count == 0) break;  // a head leaves room for 700 coefficients: never taken
-        } while (next < coefficients.size());
+        write_coefficient_records(q, file, head_size, coefficients, [&q, head](Record &record, int count) {
+            record.begin(head, "041", 0, q.dc_key, q.rname, q.symmetry, q.unit_in, q.unit_out, count);
+        });
     }
     q.sql.close(filters);
 }

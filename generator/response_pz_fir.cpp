@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "coefficient_set.hpp"
 #include "response_limits.hpp"
 #include "response_writers.hpp"
 #include "state.hpp"
@@ -74,25 +75,10 @@ void write_fir(Quorvex &q, TreeFile &b052)
                 q.seedchan, q.location, q.i);
     q.sql.select("select name ,symmetry into :b0:b1,:b2:b3  from DC where key=:b4",
                  {rdb::in(q.dc_key)}, {rdb::out(q.rname, &q.ind), rdb::out(q.symmetry, &q.ind)});
-    rdb::Remove_Blank(q.rname);
-    for (char *c = q.rname; *c; ++c)
-        if (*c == '.') *c = '_';
-    // A NULL symmetry keeps the code mapped last time, which maps to "A".
-    q.symmetry = q.symmetry == 'O' ? 'B' : q.symmetry == 'E' ? 'C' : 'A';
-
+    apply_name_and_symmetry_rules(q);
     q.sql.select("select count(*)  into :b0  from DC_Data where (type='N' and key=:b1)",
                  {rdb::in(q.dc_key)}, {rdb::out(q.nb_num)});
-
-    std::vector<std::string> coefficients;
-    coefficients.reserve(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0);
-    char group[64];
-    for (q.j = 1; q.j <= q.nb_num; ++q.j) {
-        q.sql.select(
-            "select coefficient ,error into :b0,:b1:b2  from DC_Data where ((type='N' and key=:b3) and row_key=:b4)",
-            {rdb::in(q.dc_key), rdb::in(q.j)}, {rdb::out(q.coeff), rdb::out(q.error, &q.ind)});
-        std::snprintf(group, sizeof group, "%14.7E", static_cast<double>(q.coeff));
-        coefficients.emplace_back(group);
-    }
+    std::vector<std::string> coefficients = read_numerators(q);
 
     // A long FIR continues in further blockettes 61 of the same stage, each
     // with the same leading fields and the count of what it holds. The count
@@ -101,16 +87,10 @@ void write_fir(Quorvex &q, TreeFile &b052)
     const char *header = "%.3s%04d%02d%s~%c%03d%03d%04d";
     std::size_t header_size =
         formatted_size(header, "061", 0, q.i, q.rname, q.symmetry, q.unit_in, q.unit_out, 0);
-    std::vector<std::size_t> runs = split_into_records(header_size, coefficients);
-    if (runs.empty()) refuse_long_blockette(q, 61, "coefficients", q.nb_num, 0);
-    std::size_t next = 0;
-    for (std::size_t count : runs) {
-        Record record;
-        record.begin(header, "061", 0, q.i, q.rname, q.symmetry, q.unit_in, q.unit_out,
-                     static_cast<int>(count));
-        for (std::size_t k = 0; k < count; ++k) record.append_text(coefficients[next++]);
-        write_record(q, b052, record);
-    }
+    if (!write_coefficient_records(q, b052, header_size, coefficients, [&q, header](Record &record, int count) {
+            record.begin(header, "061", 0, q.i, q.rname, q.symmetry, q.unit_in, q.unit_out, count);
+        }))
+        refuse_long_blockette(q, 61, "coefficients", q.nb_num, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "epoch_listing.hpp"
 #include "state.hpp"
 #include "text_util.hpp"
 #include "tree_file.hpp"
@@ -25,21 +26,6 @@ void print_usage()
 int refuse(const char *message)
 {
     std::printf("\n Error: %s\n\n", message);
-    return 1;
-}
-
-int list_epochs(Quorvex &q)
-{
-    rdb::Cursor epochs;
-    q.sql.open(epochs,
-               "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
-               {rdb::in(q.sta2), rdb::in(q.net2)});
-    while (q.sql.fetch(epochs, {rdb::out(q.sta), rdb::out(q.net), rdb::out(q.ondate),
-                                rdb::out(q.offdate)}) != rdb::no_data)
-        std::printf("\n %s\t%s\t%s\t%s", q.sta, q.net, q.ondate, q.offdate);
-    q.sql.close(epochs);
-    std::printf("\n\n Disconnecting from ORACLE ...\n\n");
-    q.sql.commit_release();
     return 1;
 }
 
@@ -158,7 +144,8 @@ int run(int argc, char **argv)
     }
 
     q.sql.connect();
-    return argc == 2 ? list_epochs(q) : generate(q, argv[4]);
+    return argc == 2 ? rdb::list_station_epochs(q.sql, q.sta2, q.net2, q.sta, q.net, q.ondate, q.offdate)
+                     : generate(q, argv[4]);
 }
 
 }  // namespace quorvex
