@@ -7,6 +7,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# Leaks inside third-party libraries that the sanitizer build would report.
+LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 jobs=$(nproc 2>/dev/null || echo 2)
 # shellcheck disable=SC2086
 cmake -S . -B "$build" ${CMAKE_ARGS:-}
