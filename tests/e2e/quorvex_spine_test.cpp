@@ -172,3 +172,26 @@ TEST_F(QuorvexSpine, StationModeStopsAfterTheFirstMatchingChannel)
 }
 
 }  // namespace
+
+namespace {
+
+// A server that cannot be reached, or a database it does not have, fails at
+// connect like a missing file: the database's message, status 1, no
+// connected line.
+TEST(QuorvexConnect, UnreachableServerOrMissingDatabaseIsAConnectError)
+{
+    harness::TempDir dir;
+    std::vector<std::string> aliases = {"postgresql://127.0.0.1:1/response"};
+    if (harness::backend() == "postgresql") {
+        harness::TestDatabase db({});
+        aliases.push_back(db.alias() + "_missing");
+    }
+    for (const auto &alias : aliases) {
+        auto r = run("Quorvex", {"ABC.XY"}, {{"RESPONSE_DB", alias}}, dir.path());
+        EXPECT_EQ(r.out.rfind("\nORACLE error detected:\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.find("Connected"), std::string::npos) << r.out;
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+}  // namespace
