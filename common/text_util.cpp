@@ -1,6 +1,7 @@
 #include "text_util.hpp"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace rdb {
@@ -48,6 +49,29 @@ SplitResult split_station_argument(std::string_view arg, StationArgument &out)
     upper_case(out.cha);
     upper_case(out.net2);
     return SplitResult::ok;
+}
+
+int refuse_station_argument(SplitResult result)
+{
+    const char *message = nullptr;
+    switch (result) {
+    case SplitResult::ok:
+        return -1;
+    case SplitResult::no_network:
+        std::printf("\n Error: Network code missing.\n\n");
+        return 0;
+    case SplitResult::station_too_long:
+        message = "Station code longer than 6 characters.";
+        break;
+    case SplitResult::network_too_long:
+        message = "Network code longer than 8 characters.";
+        break;
+    case SplitResult::channel_too_long:
+        message = "Channel code longer than 6 characters.";
+        break;
+    }
+    std::printf("\n Error: %s\n\n", message);
+    return 1;
 }
 
 }  // namespace rdb

@@ -27,4 +27,9 @@ struct StationArgument {
 enum class SplitResult { ok, no_network, station_too_long, network_too_long, channel_too_long };
 SplitResult split_station_argument(std::string_view arg, StationArgument &out);
 
+// For a split that failed: prints the tools' message and returns the exit
+// status (0 for a missing network code, 1 for a code that does not fit).
+// Returns -1, printing nothing, when the split succeeded.
+int refuse_station_argument(SplitResult result);
+
 }  // namespace rdb

@@ -41,12 +41,6 @@ void print_usage()
     std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
 }
 
-int refuse(const char *message)
-{
-    std::printf("\n Error: %s\n\n", message);
-    return 1;
-}
-
 // SEED time "YYYY,DDD,HH:MM:SS" to database date. A time the database cannot
 // convert ends the run here, before its value is used anywhere.
 void Convert_Date(Lintaro &l, const char *seed_time, char (&result)[20])
@@ -149,19 +143,8 @@ int run(int argc, char **argv)
 
     Lintaro l;
     rdb::StationArgument arg;
-    switch (rdb::split_station_argument(argv[1], arg)) {
-    case rdb::SplitResult::no_network:
-        std::printf("\n Error: Network code missing.\n\n");
-        return 0;
-    case rdb::SplitResult::station_too_long:
-        return refuse("Station code longer than 6 characters.");
-    case rdb::SplitResult::network_too_long:
-        return refuse("Network code longer than 8 characters.");
-    case rdb::SplitResult::channel_too_long:
-        return refuse("Channel code longer than 6 characters.");
-    case rdb::SplitResult::ok:
-        break;
-    }
+    if (int status = rdb::refuse_station_argument(rdb::split_station_argument(argv[1], arg)); status >= 0)
+        return status;
     std::memcpy(l.sta2, arg.sta2, sizeof l.sta2);
     std::memcpy(l.net2, arg.net2, sizeof l.net2);
 

@@ -120,19 +120,8 @@ int run(int argc, char **argv)
     Quorvex &q = *state;
 
     rdb::StationArgument arg;
-    switch (rdb::split_station_argument(argv[1], arg)) {
-    case rdb::SplitResult::no_network:
-        std::printf("\n Error: Network code missing.\n\n");
-        return 0;
-    case rdb::SplitResult::station_too_long:
-        return refuse("Station code longer than 6 characters.");
-    case rdb::SplitResult::network_too_long:
-        return refuse("Network code longer than 8 characters.");
-    case rdb::SplitResult::channel_too_long:
-        return refuse("Channel code longer than 6 characters.");
-    case rdb::SplitResult::ok:
-        break;
-    }
+    if (int status = rdb::refuse_station_argument(rdb::split_station_argument(argv[1], arg)); status >= 0)
+        return status;
     std::memcpy(q.sta2, arg.sta2, sizeof q.sta2);
     std::memcpy(q.net2, arg.net2, sizeof q.net2);
     std::memcpy(q.cha, arg.cha, sizeof q.cha);
