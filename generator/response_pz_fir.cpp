@@ -40,28 +40,21 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
     if (groups > static_cast<long long>(fit))
         refuse_long_blockette(q, 53, "zeros and poles", static_cast<std::int32_t>(groups), fit);
 
-    for (q.j = 1; q.j <= q.nb_zeros; ++q.j) {
-        q.sql.select(
-            "select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='Z' and key=:b6) and row_key=:b7)",
-            {rdb::in(q.pz_key), rdb::in(q.j)},
-            {rdb::out(q.r_value), rdb::out(q.r_error, &q.ind), rdb::out(q.i_value),
-             rdb::out(q.i_error, &q.ind)});
+    // One zero or pole: real and imaginary part, then their errors.
+    auto append_row = [&q, &record](const char *sql) {
+        q.sql.select(sql, {rdb::in(q.pz_key), rdb::in(q.j)},
+                     {rdb::out(q.r_value), rdb::out(q.r_error, &q.ind), rdb::out(q.i_value),
+                      rdb::out(q.i_error, &q.ind)});
         record.append("%12.5E%12.5E%12.5E%12.5E", static_cast<double>(q.r_value),
                       static_cast<double>(q.i_value), static_cast<double>(q.r_error),
                       static_cast<double>(q.i_error));
-    }
+    };
+    for (q.j = 1; q.j <= q.nb_zeros; ++q.j)
+        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='Z' and key=:b6) and row_key=:b7)");
     record.append("%03d", q.nb_poles);
     // Poles continue the row numbering after the zeros.
-    for (q.j = q.nb_zeros + 1; q.j <= q.nb_zeros + q.nb_poles; ++q.j) {
-        q.sql.select(
-            "select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='P' and key=:b6) and row_key=:b7)",
-            {rdb::in(q.pz_key), rdb::in(q.j)},
-            {rdb::out(q.r_value), rdb::out(q.r_error, &q.ind), rdb::out(q.i_value),
-             rdb::out(q.i_error, &q.ind)});
-        record.append("%12.5E%12.5E%12.5E%12.5E", static_cast<double>(q.r_value),
-                      static_cast<double>(q.i_value), static_cast<double>(q.r_error),
-                      static_cast<double>(q.i_error));
-    }
+    for (q.j = q.nb_zeros + 1; q.j <= q.nb_zeros + q.nb_poles; ++q.j)
+        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='P' and key=:b6) and row_key=:b7)");
     if (!record.fits())
         refuse_long_blockette(q, 53, "zeros and poles", static_cast<std::int32_t>(groups), fit);
     write_record(q, b052, record);

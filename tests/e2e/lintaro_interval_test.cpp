@@ -16,19 +16,6 @@ namespace {
 const std::string connected = "\n Connected to ORACLE as user: vordadba\n\n";
 const std::string disconnect = "\n Disconnecting from ORACLE ...\n\n";
 
-// Prints its argument count and arguments; exits 3 when an argument equals
-// FAKE_FAIL and kills itself when one equals FAKE_KILL.
-const char *const echo_tool = R"(#!/bin/sh
-printf '<%s' "$#"
-for a in "$@"; do printf ' {%s}' "$a"; done
-printf '>\n'
-for a in "$@"; do
-  [ -n "${FAKE_KILL:-}" ] && [ "$a" = "$FAKE_KILL" ] && kill -9 $$
-  [ -n "${FAKE_FAIL:-}" ] && [ "$a" = "$FAKE_FAIL" ] && exit 3
-done
-exit 0
-)";
-
 struct Epoch {
     std::string on, off;
 };
@@ -50,7 +37,7 @@ protected:
 
     void SetUp() override
     {
-        harness::write_file(tools / "Quorvex", echo_tool);
+        harness::write_file(tools / "Quorvex", harness::echo_tool);
         std::filesystem::permissions(tools / "Quorvex", std::filesystem::perms::owner_all);
     }
 

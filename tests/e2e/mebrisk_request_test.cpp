@@ -12,19 +12,6 @@ using harness::run;
 
 namespace {
 
-// Prints its argument count and arguments; exits 3 when an argument equals
-// FAKE_FAIL and kills itself when one equals FAKE_KILL.
-const char *const echo_tool = R"(#!/bin/sh
-printf '<%s' "$#"
-for a in "$@"; do printf ' {%s}' "$a"; done
-printf '>\n'
-for a in "$@"; do
-  [ -n "${FAKE_KILL:-}" ] && [ "$a" = "$FAKE_KILL" ] && kill -9 $$
-  [ -n "${FAKE_FAIL:-}" ] && [ "$a" = "$FAKE_FAIL" ] && exit 3
-done
-exit 0
-)";
-
 const std::string station_heading = "\n Generating station blockettes:\n\n";
 const std::string channel_heading = "\n Generating channel blockettes:\n\n";
 
@@ -41,7 +28,7 @@ class MebriskRequest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        harness::write_file(tools / "Lintaro", echo_tool);
+        harness::write_file(tools / "Lintaro", harness::echo_tool);
         std::filesystem::permissions(tools / "Lintaro", std::filesystem::perms::owner_all);
     }
 

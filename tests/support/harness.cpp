@@ -68,6 +68,17 @@ std::string demo_sql()
 
 std::string tools_dir() { return TOOLS_DIR; }
 
+const char *const echo_tool = R"(#!/bin/sh
+printf '<%s' "$#"
+for a in "$@"; do printf ' {%s}' "$a"; done
+printf '>\n'
+for a in "$@"; do
+  [ -n "${FAKE_KILL:-}" ] && [ "$a" = "$FAKE_KILL" ] && kill -9 $$
+  [ -n "${FAKE_FAIL:-}" ] && [ "$a" = "$FAKE_FAIL" ] && exit 3
+done
+exit 0
+)";
+
 namespace {
 
 void exec_sqlite(sqlite3 *db, const std::string &sql)

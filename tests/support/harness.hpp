@@ -71,6 +71,11 @@ RunResult run(const std::string &program, const std::vector<std::string> &args, 
 
 std::string tools_dir();
 
+// A stand-in child program for the drivers' tests (a shell script): prints
+// its argument count and arguments; exits 3 when an argument equals
+// FAKE_FAIL and kills itself when one equals FAKE_KILL.
+extern const char *const echo_tool;
+
 // Every regular file below root: relative path -> content.
 std::map<std::string, std::string> read_tree(const std::string &root);
 
