@@ -1,18 +1,14 @@
 #include "database.hpp"
 
-#include <soci/postgresql/soci-postgresql.h>
 #include <soci/soci.h>
-#include <soci/sqlite3/soci-sqlite3.h>
-#include <sqlite3.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
-#include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
+#include "connection.hpp"
 #include "date_text.hpp"
-#include "sqlite_functions.hpp"
 #include "statement_text.hpp"
 
 namespace rdb {
@@ -39,23 +35,13 @@ struct CachedStatement {
     std::vector<soci::indicator> out_ind;
 };
 
-namespace {
-
-// One consistent view of the database for the whole run, read only.
-void start_postgresql_transaction(soci::session &session)
-{
-    session.begin();
-    session << "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY";
-}
-
-}  // namespace
-
 struct Database::Impl {
     std::unique_ptr<soci::session> session;
     Dialect dialect = Dialect::sqlite;
     // Several instances of one text exist only while a cursor holds one.
     std::unordered_map<std::string, std::vector<std::unique_ptr<CachedStatement>>> cache;
     std::unordered_map<const char *, CachedStatement *> by_address;
+    std::vector<Cursor *> open_cursors;
     std::string error;
 
     int fail(int status, std::string message)
@@ -73,7 +59,7 @@ struct Database::Impl {
         if (dialect == Dialect::postgresql && session) {
             try {
                 session->rollback();
-                start_postgresql_transaction(*session);
+                restart_read_transaction(*session);
             } catch (const std::exception &) {
                 // The next statement reports the state of the connection.
             }
@@ -137,7 +123,7 @@ struct Database::Impl {
         return ok;
     }
 
-    int check_output_shape(CachedStatement &s, std::initializer_list<Out> outputs)
+    int check_output_shape(CachedStatement &s, Outputs outputs)
     {
         const auto &into = s.parsed.into_indicator;
         if (!into.empty()) {
@@ -162,7 +148,7 @@ struct Database::Impl {
         return ok;
     }
 
-    void prepare(CachedStatement &s, std::initializer_list<Out> outputs)
+    void prepare(CachedStatement &s, Outputs outputs)
     {
         const std::size_t n = outputs.size();
         s.out_text.resize(n);
@@ -201,7 +187,7 @@ struct Database::Impl {
 
     // Output rules: checked for every column first, so that an error leaves
     // every variable as it was.
-    int store_outputs(CachedStatement &s, std::initializer_list<Out> outputs)
+    int store_outputs(CachedStatement &s, Outputs outputs)
     {
         std::size_t k = 0;
         for (const Out &o : outputs) {
@@ -255,10 +241,17 @@ struct Database::Impl {
         return ok;
     }
 
-    int open(Cursor &cursor, const char *text, std::initializer_list<In> inputs)
+    void detach(Cursor &cursor)
     {
-        if (cursor.open_) cursor.stmt_->busy = false;  // reopening closes first
-        cursor.open_ = false;
+        if (cursor.stmt_) cursor.stmt_->busy = false;
+        cursor.stmt_ = nullptr;
+        cursor.db_ = nullptr;
+        open_cursors.erase(std::remove(open_cursors.begin(), open_cursors.end(), &cursor), open_cursors.end());
+    }
+
+    int open(Database &db, Cursor &cursor, const char *text, std::initializer_list<In> inputs)
+    {
+        if (cursor.stmt_) detach(cursor);  // reopening closes first
         CachedStatement *s = acquire(text);
         int rc = load_inputs(*s, inputs);
         if (rc != ok) return rc;
@@ -271,136 +264,54 @@ struct Database::Impl {
         }
         s->busy = true;
         cursor.stmt_ = s;
-        cursor.open_ = true;
+        cursor.db_ = &db;
+        open_cursors.push_back(&cursor);
         return ok;
     }
 
+    // Every statement goes with the connection; cursors still open are
+    // detached from them first.
     void forget_statements()
     {
+        for (Cursor *c : open_cursors) {
+            c->stmt_ = nullptr;
+            c->db_ = nullptr;
+        }
+        open_cursors.clear();
         by_address.clear();
         cache.clear();
     }
 
-    void release()
+    // Ends the transaction (commit or rollback) and the connection; the
+    // connection is gone afterwards whether or not the end succeeded.
+    int release(bool commit)
     {
+        if (!session) return fail(err_not_connected, "ORA-03114: not connected to ORACLE");
         forget_statements();
-        if (session) session->close();
+        try {
+            if (commit)
+                session->commit();
+            else
+                session->rollback();
+            session->close();
+        } catch (const std::exception &e) {
+            session.reset();
+            return fail(err_generic, e.what());
+        }
         session.reset();
+        return ok;
     }
 };
 
+Cursor::~Cursor()
+{
+    if (db_) db_->close(*this);
+}
+
 Database::Database() : impl_(std::make_unique<Impl>()) {}
-Database::~Database() = default;
+Database::~Database() { impl_->forget_statements(); }
 
 bool Database::connected() const { return impl_->session != nullptr; }
-
-namespace {
-
-bool is_postgresql_alias(const std::string &alias)
-{
-    return alias.rfind("postgresql://", 0) == 0 || alias.rfind("postgres://", 0) == 0 ||
-           alias.find("dbname=") != std::string::npos || alias.find("host=") != std::string::npos;
-}
-
-std::string percent_decoded(const std::string &text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// A libpq value in single quotes, so that blanks and quotes stay in it.
-std::string conninfo_value(const std::string &value)
-{
-    std::string out = "'";
-    for (char c : value) {
-        if (c == '\\' || c == '\'') out += '\\';
-        out += c;
-    }
-    return out + "'";
-}
-
-// Key/value connection string for libpq from the alias, with the tools'
-// account: a URI postgresql://HOST[:PORT]/DBNAME[?KEY=VALUE&...] (HOST may be
-// a percent-encoded socket directory), or key/value pairs as libpq takes them.
-std::string postgresql_conninfo(const std::string &alias, const std::string &user,
-                                const std::string &password)
-{
-    std::string conninfo;
-    for (const char *scheme : {"postgresql://", "postgres://"}) {
-        const std::size_t n = std::strlen(scheme);
-        if (alias.compare(0, n, scheme) != 0) continue;
-        std::string rest = alias.substr(n);
-        std::string query;
-        if (std::size_t q = rest.find('?'); q != std::string::npos) {
-            query = rest.substr(q + 1);
-            rest.erase(q);
-        }
-        std::string authority = rest.substr(0, rest.find('/'));
-        std::string dbname = rest.find('/') == std::string::npos ? "" : rest.substr(rest.find('/') + 1);
-        std::string host = authority, port;
-        if (std::size_t colon = authority.rfind(':');
-            colon != std::string::npos && authority.find(']', colon) == std::string::npos) {
-            host = authority.substr(0, colon);
-            port = authority.substr(colon + 1);
-        }
-        if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-        if (!host.empty()) conninfo += "host=" + conninfo_value(percent_decoded(host)) + " ";
-        if (!port.empty()) conninfo += "port=" + conninfo_value(port) + " ";
-        if (!dbname.empty()) conninfo += "dbname=" + conninfo_value(percent_decoded(dbname)) + " ";
-        for (std::size_t pos = 0; pos < query.size();) {
-            std::size_t amp = query.find('&', pos);
-            std::string pair = query.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
-            if (std::size_t eq = pair.find('='); eq != std::string::npos)
-                conninfo += pair.substr(0, eq) + "=" + conninfo_value(percent_decoded(pair.substr(eq + 1))) + " ";
-            pos = amp == std::string::npos ? query.size() : amp + 1;
-        }
-        return conninfo + "user=" + conninfo_value(user) + " password=" + conninfo_value(password);
-    }
-    return alias + " user=" + conninfo_value(user) + " password=" + conninfo_value(password);
-}
-
-void open_sqlite(soci::session &session, const std::string &path)
-{
-    // The tools never write: the file is opened read-only, so a missing
-    // file is an error rather than a new empty database.
-    session.open(soci::sqlite3, "db=\"" + path + "\" readonly=true");
-    auto *backend = static_cast<soci::sqlite3_session_backend *>(session.get_backend());
-    if (register_sqlite_functions(reinterpret_cast<::sqlite3 *>(backend->conn_)) != SQLITE_OK)
-        throw std::runtime_error("cannot register the date functions");
-    // A run is one read transaction over a cached database: SQLite then
-    // takes its file lock once, and repeated statements hit memory.
-    session << "PRAGMA mmap_size=1073741824";
-    session << "PRAGMA cache_size=-65536";
-    // Text comparisons are case-sensitive in the tools' statements, LIKE
-    // included, as on the server databases the tools also run against.
-    session << "PRAGMA case_sensitive_like=ON";
-    session.begin();
-    // The file is read at the first statement: a file that is not a
-    // database fails here, at connect, like a missing one.
-    int tables = 0;
-    session << "select count(*) from sqlite_master", soci::into(tables);
-}
-
-void open_postgresql(soci::session &session, const std::string &conninfo)
-{
-    session.open(soci::postgresql, conninfo);
-    // Dates are text and never meet a time zone, but pin the session to UTC
-    // all the same; the tools' TO_DATE and TO_CHAR come before pg_catalog's.
-    session << "SET TIME ZONE 'UTC'";
-    session << "SELECT set_config('search_path', 'rtools, ' || current_setting('search_path') || ', pg_catalog', false)";
-    start_postgresql_transaction(session);
-}
-
-}  // namespace
 
 int Database::connect(const std::string &connect_string)
 {
@@ -417,13 +328,7 @@ int Database::connect(const std::string &connect_string)
 
     try {
         d.session = std::make_unique<soci::session>();
-        if (is_postgresql_alias(alias)) {
-            d.dialect = Dialect::postgresql;
-            open_postgresql(*d.session, postgresql_conninfo(alias, user, password));
-        } else {
-            d.dialect = Dialect::sqlite;
-            open_sqlite(*d.session, alias);
-        }
+        d.dialect = open_session(*d.session, alias, user, password);
     } catch (const std::exception &e) {
         d.session.reset();
         return d.fail(err_generic, e.what());
@@ -432,7 +337,7 @@ int Database::connect(const std::string &connect_string)
 }
 
 int Database::select_into(const char *sql, std::initializer_list<In> inputs,
-                          std::initializer_list<Out> outputs)
+                          Outputs outputs)
 {
     Impl &d = *impl_;
     if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
@@ -459,7 +364,7 @@ int Database::open(Cursor &cursor, const char *sql, std::initializer_list<In> in
     Impl &d = *impl_;
     if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
     try {
-        return d.open(cursor, sql, inputs);
+        return d.open(*this, cursor, sql, inputs);
     } catch (const std::exception &e) {
         return d.client_error(e);
     }
@@ -486,10 +391,10 @@ int Database::open(Cursor &cursor, std::initializer_list<In> inputs)
     return open(cursor, text.c_str(), inputs);
 }
 
-int Database::fetch(Cursor &cursor, std::initializer_list<Out> outputs)
+int Database::fetch(Cursor &cursor, Outputs outputs)
 {
     Impl &d = *impl_;
-    if (!cursor.open_) return d.fail(err_cursor_state, "ORA-01001: fetch from a cursor that is not open");
+    if (!cursor.stmt_) return d.fail(err_cursor_state, "ORA-01001: fetch from a cursor that is not open");
     CachedStatement &s = *cursor.stmt_;
     if (s.exhausted) return no_data;
     try {
@@ -512,44 +417,14 @@ int Database::fetch(Cursor &cursor, std::initializer_list<Out> outputs)
 
 int Database::close(Cursor &cursor)
 {
-    if (!cursor.open_) return impl_->fail(err_cursor_state, "ORA-01001: close of a cursor that is not open");
-    cursor.stmt_->busy = false;
-    cursor.stmt_ = nullptr;
-    cursor.open_ = false;
+    if (!cursor.stmt_) return impl_->fail(err_cursor_state, "ORA-01001: close of a cursor that is not open");
+    impl_->detach(cursor);
     return ok;
 }
 
-int Database::commit_release()
-{
-    Impl &d = *impl_;
-    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
-    try {
-        d.forget_statements();
-        d.session->commit();
-        d.release();
-    } catch (const std::exception &e) {
-        d.forget_statements();
-        d.session.reset();
-        return d.fail(err_generic, e.what());
-    }
-    return ok;
-}
+int Database::commit_release() { return impl_->release(true); }
 
-int Database::rollback_release()
-{
-    Impl &d = *impl_;
-    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
-    try {
-        d.forget_statements();
-        d.session->rollback();
-        d.release();
-    } catch (const std::exception &e) {
-        d.forget_statements();
-        d.session.reset();
-        return d.fail(err_generic, e.what());
-    }
-    return ok;
-}
+int Database::rollback_release() { return impl_->release(false); }
 
 std::size_t Database::last_error(char *buf, std::size_t size) const
 {

@@ -23,18 +23,25 @@ namespace rdb {
 
 struct CachedStatement;
 
+class Database;
+
+// A cursor closes itself when it goes out of scope. Ending the connection
+// (commit or rollback with release) detaches every cursor still open, so a
+// cursor never reaches a statement of a released connection: a fetch or
+// close after the release is an error status, never a touch of freed memory.
 class Cursor {
 public:
     Cursor() = default;
+    ~Cursor();
     Cursor(const Cursor &) = delete;
     Cursor &operator=(const Cursor &) = delete;
-    bool is_open() const { return stmt_ != nullptr && open_; }
+    bool is_open() const { return stmt_ != nullptr; }
 
 private:
     friend class Database;
-    CachedStatement *stmt_ = nullptr;
-    std::string dynamic_text_;  // set by prepare
-    bool open_ = false;
+    Database *db_ = nullptr;          // set while open
+    CachedStatement *stmt_ = nullptr; // set while open
+    std::string dynamic_text_;        // set by prepare
 };
 
 class Database {
@@ -50,12 +57,12 @@ public:
     bool connected() const;
 
     int select_into(const char *sql, std::initializer_list<In> inputs,
-                    std::initializer_list<Out> outputs);
+                    Outputs outputs);
 
     int open(Cursor &cursor, const char *sql, std::initializer_list<In> inputs);
     int prepare(Cursor &cursor, const std::string &text);
     int open(Cursor &cursor, std::initializer_list<In> inputs);  // a prepared cursor
-    int fetch(Cursor &cursor, std::initializer_list<Out> outputs);
+    int fetch(Cursor &cursor, Outputs outputs);
     int close(Cursor &cursor);
 
     int commit_release();

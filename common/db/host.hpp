@@ -13,6 +13,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
+#include <vector>
 
 namespace rdb {
 
@@ -36,6 +39,22 @@ inline Out out(char &c, Indicator *ind = nullptr) { return {Out::Kind::chr, &c, 
 inline Out out(std::int32_t &v, Indicator *ind = nullptr) { return {Out::Kind::i32, &v, 0, ind}; }
 inline Out out(float &v, Indicator *ind = nullptr) { return {Out::Kind::f32, &v, 0, ind}; }
 inline Out out(double &v, Indicator *ind = nullptr) { return {Out::Kind::f64, &v, 0, ind}; }
+
+// The output variables of one statement, in column order: a braced list at
+// the call, or a vector that a caller builds once. A view: the list must
+// outlive the call that takes it.
+class Outputs {
+public:
+    Outputs(const std::initializer_list<Out> &list) : begin_(std::data(list)), size_(list.size()) {}
+    Outputs(const std::vector<Out> &list) : begin_(list.data()), size_(list.size()) {}
+    const Out *begin() const { return begin_; }
+    const Out *end() const { return begin_ + size_; }
+    std::size_t size() const { return size_; }
+
+private:
+    const Out *begin_;
+    std::size_t size_;
+};
 
 // Input values are captured when a statement is executed or a cursor opened.
 // A date input is text that the database converts implicitly to a date: it

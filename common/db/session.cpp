@@ -1,5 +1,6 @@
 #include "session.hpp"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,13 +26,13 @@ void Sql::connect()
     std::printf("\n Connected to ORACLE as user: %s\n\n", username);
 }
 
-int Sql::select(const char *sql, std::initializer_list<In> inputs, std::initializer_list<Out> outputs)
+int Sql::select(const char *sql, std::initializer_list<In> inputs, Outputs outputs)
 {
     return check(db_.select_into(sql, inputs, outputs));
 }
 
 int Sql::select_unchecked(const char *sql, std::initializer_list<In> inputs,
-                          std::initializer_list<Out> outputs)
+                          Outputs outputs)
 {
     SQLCODE = db_.select_into(sql, inputs, outputs);
     return SQLCODE;
@@ -46,7 +47,7 @@ void Sql::prepare(Cursor &cursor, const std::string &text) { check(db_.prepare(c
 
 void Sql::open(Cursor &cursor, std::initializer_list<In> inputs) { check(db_.open(cursor, inputs)); }
 
-int Sql::fetch(Cursor &cursor, std::initializer_list<Out> outputs)
+int Sql::fetch(Cursor &cursor, Outputs outputs)
 {
     return check(db_.fetch(cursor, outputs));
 }
@@ -57,15 +58,26 @@ void Sql::commit_release() { check(db_.commit_release()); }
 
 void Sql::rollback_release() { check(db_.rollback_release()); }
 
+void Sql::stop(Release release, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    if (db_.connected()) {
+        if (release == Release::commit)
+            SQLCODE = db_.commit_release();
+        else if (release == Release::rollback)
+            SQLCODE = db_.rollback_release();
+    }
+    std::exit(1);
+}
+
 void Sql::sql_error()
 {
     char msg[512];
     std::size_t len = db_.last_error(msg, sizeof msg);
-    std::printf("\nORACLE error detected:");
-    std::printf("\n%.*s \n", static_cast<int>(len), msg);
-    // Not checked: a failing rollback must not call the handler again.
-    SQLCODE = db_.connected() ? db_.rollback_release() : 0;
-    std::exit(1);
+    stop(Release::rollback, "\nORACLE error detected:\n%.*s \n", static_cast<int>(len), msg);
 }
 
 }  // namespace rdb

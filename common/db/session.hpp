@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 
 #include "database.hpp"
 
@@ -29,19 +30,49 @@ public:
     // Statements under the checking rule: the status is copied into SQLCODE
     // and a negative one ends the process through sql_error. The returned
     // status is then 0 or 1403.
-    int select(const char *sql, std::initializer_list<In> inputs, std::initializer_list<Out> outputs);
+    int select(const char *sql, std::initializer_list<In> inputs, Outputs outputs);
     void open(Cursor &cursor, const char *sql, std::initializer_list<In> inputs);
     void prepare(Cursor &cursor, const std::string &text);
     void open(Cursor &cursor, std::initializer_list<In> inputs);
-    int fetch(Cursor &cursor, std::initializer_list<Out> outputs);
+    int fetch(Cursor &cursor, Outputs outputs);
     void close(Cursor &cursor);
     void commit_release();
     void rollback_release();
 
+    // A whole cursor: opens it, fetches every row into outputs and calls
+    // row() after each fetch, then closes it. A row() that returns false
+    // stops the loop there (the cursor still closes).
+    template <class Row>
+    void for_each_row(const char *sql, std::initializer_list<In> inputs, Outputs outputs,
+                      Row &&row)
+    {
+        Cursor cursor;
+        open(cursor, sql, inputs);
+        rows_of(cursor, outputs, row);
+    }
+    // The same over a cursor prepared from a run-time text, without inputs.
+    template <class Row>
+    void for_each_row(const std::string &text, Outputs outputs, Row &&row)
+    {
+        Cursor cursor;
+        prepare(cursor, text);
+        open(cursor, {});
+        rows_of(cursor, outputs, row);
+    }
+
+    // How a run that stops ends its connection.
+    enum class Release { commit, rollback, none };
+
+    // The one way a run stops early: prints the message (printf format)
+    // on standard output as it stands, ends the connection as release says
+    // (without checking: a failing end must not report twice) and exits
+    // with status 1.
+    [[noreturn]] void stop(Release release, const char *format, ...) __attribute__((format(printf, 3, 4)));
+
     // The one statement exempt from the checking rule (date conversion):
     // SQLCODE is set, nothing else happens.
     int select_unchecked(const char *sql, std::initializer_list<In> inputs,
-                         std::initializer_list<Out> outputs);
+                         Outputs outputs);
 
     // Prints the database's message, rolls back with release, exits 1.
     [[noreturn]] void sql_error();
@@ -50,6 +81,20 @@ public:
 
 private:
     int check(int status);
+
+    template <class Row>
+    void rows_of(Cursor &cursor, Outputs outputs, Row &row)
+    {
+        while (fetch(cursor, outputs) != no_data) {
+            if constexpr (std::is_same_v<std::invoke_result_t<Row &>, bool>) {
+                if (!row()) return;
+            } else {
+                row();
+            }
+        }
+        close(cursor);
+    }
+
     Database db_;
 };
 

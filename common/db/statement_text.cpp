@@ -100,19 +100,22 @@ std::string adapt_to_dialect(const std::string &sql, Dialect dialect)
 {
     std::string out;
     out.reserve(sql.size() + 8);
-    bool quoted = false;
+    bool quoted = false;      // inside a 'literal'
+    bool identifier = false;  // inside a "quoted identifier"
     for (std::size_t i = 0; i < sql.size(); ++i) {
         char c = sql[i];
-        if (c == '\'') quoted = !quoted;
-        if (!quoted && dialect == Dialect::sqlite && word_at(sql, i, "truetime") &&
-            i + 8 < sql.size() && sql[i + 8] == '.') {
+        if (c == '\'' && !identifier) quoted = !quoted;
+        if (c == '"' && !quoted) identifier = !identifier;
+        const bool bare = !quoted && !identifier;
+        if (bare && dialect == Dialect::sqlite && word_at(sql, i, "truetime") && i + 8 < sql.size() &&
+            sql[i + 8] == '.') {
             i += 8;  // drop "TRUETIME." and keep the function's own name
             continue;
         }
-        if (!quoted && dialect == Dialect::postgresql && word_at(sql, i, "offset")) {
-            out += '"';
-            out.append(sql, i, 6);
-            out += '"';
+        // The column is "offset" in lower case however the text spells the
+        // bare word: PostgreSQL folds unquoted names to lower case.
+        if (bare && dialect == Dialect::postgresql && word_at(sql, i, "offset")) {
+            out += "\"offset\"";
             i += 5;
             continue;
         }

@@ -1,6 +1,7 @@
 // Status codes of a statement: 0 success, 1403 no data, negative error.
-// The negative values follow the numbers operators know from the original
-// client, so that a message names the same condition.
+// Each negative value is the number that the tools' error messages print
+// with its condition (ORA-01422 for two rows, ORA-01405 for a NULL without
+// indicator, ...), the numbers operators' scripts look for.
 #pragma once
 
 namespace rdb {

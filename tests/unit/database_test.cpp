@@ -160,6 +160,40 @@ TEST_F(DatabaseTest, CursorCapturesInputsAtOpenAndEndsWith1403)
     db.close(c);
 }
 
+TEST_F(DatabaseTest, CursorsNeverOutliveTheConnection)
+{
+    const char *sql = "select id ,name ,description  from D_Unit  order by id";
+    std::int32_t id = 0;
+    char name[81], description[71];
+    Indicator ind;
+    {
+        // Left open at the release, as a run that stops early leaves it: the
+        // release detaches it, so fetch and close report a closed cursor and
+        // its end of scope touches nothing.
+        Cursor c;
+        ASSERT_EQ(db.open(c, sql, {}), ok);
+        ASSERT_EQ(db.fetch(c, {out(id), out(name), out(description, &ind)}), ok);
+        ASSERT_EQ(db.commit_release(), ok);
+        EXPECT_FALSE(c.is_open());
+        EXPECT_EQ(db.fetch(c, {out(id), out(name), out(description, &ind)}), err_cursor_state);
+        EXPECT_EQ(db.close(c), err_cursor_state);
+    }
+    ASSERT_EQ(db.connect(std::string(username) + "/" + password + "@" + database->alias()), ok);
+    {
+        Cursor c;
+        ASSERT_EQ(db.open(c, sql, {}), ok);
+        ASSERT_EQ(db.rollback_release(), ok);
+    }
+    ASSERT_EQ(db.connect(std::string(username) + "/" + password + "@" + database->alias()), ok);
+    // A cursor closed by its end of scope frees its statement for the next.
+    for (int k = 0; k < 3; ++k) {
+        Cursor c;
+        ASSERT_EQ(db.open(c, sql, {}), ok);
+        ASSERT_EQ(db.fetch(c, {out(id), out(name), out(description, &ind)}), ok);
+        EXPECT_EQ(id, 1);
+    }
+}
+
 TEST_F(DatabaseTest, NestedCursorsOfTheSameText)
 {
     const char *sql = "select id ,name ,description  from D_Unit  order by id";

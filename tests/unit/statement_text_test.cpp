@@ -37,4 +37,9 @@ TEST(StatementText, DialectRewritesOnlyWhatTheBackendCannotParse)
               "select samprate ,factor ,\"offset\" ,delay   from DM where key=:b5");
     EXPECT_EQ(adapt_to_dialect("select x from T where name LIKE 'offset'", Dialect::postgresql),
               "select x from T where name LIKE 'offset'");
+    // Any spelling of the bare word names the one lower-case column; an
+    // already quoted one is left as it is.
+    EXPECT_EQ(adapt_to_dialect("select OFFSET ,DM.Offset from DM", Dialect::postgresql),
+              "select \"offset\" ,DM.\"offset\" from DM");
+    EXPECT_EQ(adapt_to_dialect("select \"offset\" from DM", Dialect::postgresql), "select \"offset\" from DM");
 }
