@@ -14,13 +14,10 @@ template <std::size_t W>
 int list_station_epochs(Sql &sql, const char *sta2, const char *net2, char (&sta)[7], char (&net)[9],
                         char (&ondate)[W], char (&offdate)[W])
 {
-    Cursor epochs;
-    sql.open(epochs,
-             "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
-             {in(sta2), in(net2)});
-    while (sql.fetch(epochs, {out(sta), out(net), out(ondate), out(offdate)}) != no_data)
-        std::printf("\n %s\t%s\t%s\t%s", sta, net, ondate, offdate);
-    sql.close(epochs);
+    sql.for_each_row(
+        "select sta ,net ,ondate ,offdate  from station_data where (sta=:b0 and net=:b1) order by ondate",
+        {in(sta2), in(net2)}, {out(sta), out(net), out(ondate), out(offdate)},
+        [&] { std::printf("\n %s\t%s\t%s\t%s", sta, net, ondate, offdate); });
     std::printf("\n\n Disconnecting from ORACLE ...\n\n");
     sql.commit_release();
     return 1;

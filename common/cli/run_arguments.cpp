@@ -1,33 +1,11 @@
-#include "text_util.hpp"
+#include "run_arguments.hpp"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
+#include "text_util.hpp"
+
 namespace rdb {
-
-char *Remove_Blank(char *s)
-{
-    std::size_t n = std::strlen(s);
-    while (n > 0 && s[n - 1] == ' ') s[--n] = '\0';
-    return s;
-}
-
-bool copy_text(char *dst, std::size_t size, std::string_view src)
-{
-    if (src.size() + 1 > size) {
-        if (size > 0) dst[0] = '\0';
-        return false;
-    }
-    if (!src.empty()) std::memcpy(dst, src.data(), src.size());
-    dst[src.size()] = '\0';
-    return true;
-}
-
-void upper_case(char *s)
-{
-    for (; *s; ++s) *s = static_cast<char>(std::toupper(static_cast<unsigned char>(*s)));
-}
 
 SplitResult split_station_argument(std::string_view arg, StationArgument &out)
 {
@@ -72,6 +50,20 @@ int refuse_station_argument(SplitResult result)
     }
     std::printf("\n Error: %s\n\n", message);
     return 1;
+}
+
+void print_run_usage(const char *synopsis)
+{
+    std::printf("\n\n %s\n", synopsis);
+    std::printf("\n a = ALL -- s = STATION -- c = CHANNEL.");
+    std::printf("\n Environment variable DATA_ROOT specifies the root path and name.");
+    std::printf("\n Environment variable USE_LOOKUP set --> Use blockettes 41 & 60 instead of 61.");
+    std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
+}
+
+bool is_run_mode(const char *mode)
+{
+    return std::strcmp(mode, "a") == 0 || std::strcmp(mode, "s") == 0 || std::strcmp(mode, "c") == 0;
 }
 
 }  // namespace rdb
