@@ -43,7 +43,7 @@ bool write_coefficient_records(Quorvex &q, TreeFile &file, std::size_t header_si
         Record record;
         begin(record, static_cast<int>(count));
         for (std::size_t k = 0; k < count; ++k) record.append_text(coefficients[next++]);
-        write_record(q, file, record);
+        write_record(q.sql, file, record);
     }
     return true;
 }

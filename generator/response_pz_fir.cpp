@@ -1,5 +1,4 @@
 // Blockettes 53, 54 and 61 of the stage walk.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -7,19 +6,16 @@
 #include "response_limits.hpp"
 #include "response_writers.hpp"
 #include "state.hpp"
-#include "text_util.hpp"
 #include "tree_file.hpp"
 
 namespace quorvex {
 
 void write_poles_zeros(Quorvex &q, TreeFile &b052)
 {
-    std::printf("\n\t Generating Blockette 53 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, q.i);
-    q.sql.select(
+    announce_blockette(q, 53, q.i);
+    select_stage_row(
+        q,
         "select pz_key ,tf_type ,unit_in ,unit_out ,AO ,AF into :b0,:b1,:b2,:b3,:b4,:b5  from Poles_Zeros where (((((sta=:b6 and net=:b7) and seedchan=:b8) and location=:b9) and :b10 between ondate and offdate) and stage_seq=:b11)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date), rdb::in(q.i)},
         {rdb::out(q.pz_key), rdb::out(q.tf_type), rdb::out(q.unit_in), rdb::out(q.unit_out),
          rdb::out(q.AO), rdb::out(q.AF)});
     q.sql.select("select count(*)  into :b0  from PZ_Data where (key=:b1 and type='P')",
@@ -55,17 +51,14 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
     // Poles continue the row numbering after the zeros.
     for (q.j = q.nb_zeros + 1; q.j <= q.nb_zeros + q.nb_poles; ++q.j)
         append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='P' and key=:b6) and row_key=:b7)");
-    if (!record.fits())
-        refuse_long_blockette(q, 53, "zeros and poles", static_cast<std::int32_t>(groups), fit);
-    write_record(q, b052, record);
+    write_record(q.sql, b052, record);
 }
 
 namespace {
 
 void write_fir(Quorvex &q, TreeFile &b052)
 {
-    std::printf("\n\t Generating Blockette 61 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, q.i);
+    announce_blockette(q, 61, q.i);
     q.sql.select("select name ,symmetry into :b0:b1,:b2:b3  from DC where key=:b4",
                  {rdb::in(q.dc_key)}, {rdb::out(q.rname, &q.ind), rdb::out(q.symmetry, &q.ind)});
     apply_name_and_symmetry_rules(q);
@@ -90,27 +83,24 @@ void write_fir(Quorvex &q, TreeFile &b052)
 
 void write_coefficients(Quorvex &q, TreeFile &b052)
 {
-    q.sql.select(
+    select_stage_row(
+        q,
         "select dc_key ,unit_in ,unit_out ,tf_type into :b0:b1,:b2,:b3,:b4  from Coefficients where (((((sta=:b5 and net=:b6) and seedchan=:b7) and location=:b8) and :b9 between ondate and offdate) and stage_seq=:b10)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date), rdb::in(q.i)},
         {rdb::out(q.dc_key, &q.ind), rdb::out(q.unit_in), rdb::out(q.unit_out),
          rdb::out(q.tf_type)});
 
     if (q.ind == -1) {
         // No coefficient set: an empty digital stage, type "D" whatever
         // tf_type says.
-        std::printf("\n\t Generating Blockette 54 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                    q.seedchan, q.location, q.i);
+        announce_blockette(q, 54, q.i);
         Record record;
         record.begin("%.3s%04d%c%02d%03d%03d%04d%04d", "054", 0, 'D', q.i, q.unit_in, q.unit_out,
                      0, 0);
-        write_record(q, b052, record);
+        write_record(q.sql, b052, record);
         return;
     }
     if (q.lookup) {
-        std::printf("\n\t Generating Blockette 60 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                    q.seedchan, q.location, q.i);
+        announce_blockette(q, 60, q.i);
         write_reference(q, b052, q.dc_key);
         return;
     }

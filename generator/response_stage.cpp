@@ -1,7 +1,7 @@
 // Blockettes 62, 57, 58 and 60 of the stage walk.
 #include <cstdio>
-#include <cstdlib>
 
+#include "polynomial.hpp"
 #include "response_limits.hpp"
 #include "response_writers.hpp"
 #include "state.hpp"
@@ -12,37 +12,32 @@ namespace quorvex {
 void refuse_long_blockette(Quorvex &q, int blockette, const char *what, std::int32_t count,
                            std::size_t fit)
 {
-    std::printf("\n Error: Blockette %d for %s.%s.%s.%s (Stage %d) has %d %s; at most %zu fit in "
-                "one record.\n\n",
-                blockette, q.sta, q.net, q.seedchan, q.location, q.i, count, what, fit);
-    q.sql.rollback_release();
-    std::exit(1);
+    q.sql.stop(rdb::Sql::Release::rollback,
+               "\n Error: Blockette %d for %s.%s.%s.%s (Stage %d) has %d %s; at most %zu fit in one record.\n\n",
+               blockette, q.sta, q.net, q.seedchan, q.location, q.i, count, what, fit);
 }
 
 void write_reference(Quorvex &q, TreeFile &b052, std::int32_t key)
 {
     Record record;
     record.begin("%.3s%04d%02d%02d%02d%04d", "060", 0, 1, q.i, 1, key);
-    write_record(q, b052, record);
+    write_record(q.sql, b052, record);
 }
 
 void write_polynomial(Quorvex &q, TreeFile &b052)
 {
-    q.sql.select(
+    select_stage_row(
+        q,
         "select pn_key ,tf_type ,unit_in ,unit_out into :b0,:b1,:b2,:b3  from Polynomial where (((((sta=:b4 and net=:b5) and seedchan=:b6) and location=:b7) and :b8 between ondate and offdate) and stage_seq=:b9)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date), rdb::in(q.i)},
         {rdb::out(q.pn_key), rdb::out(q.tf_type), rdb::out(q.unit_in), rdb::out(q.unit_out)});
 
     if (q.abpoly) {
-        std::printf("\n\t Generating Blockette 60 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                    q.seedchan, q.location, q.i);
-        write_reference(q, b052, q.pn_key + 5000);
+        announce_blockette(q, 60, q.i);
+        write_reference(q, b052, q.pn_key + polynomial_key_offset);
         return;
     }
 
-    std::printf("\n\t Generating Blockette 62 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, q.i);
+    announce_blockette(q, 62, q.i);
     q.sql.select(
         "select poly_type ,lower_bound ,upper_bound ,max_error into :b0,:b1,:b2,:b3  from PN where key=:b4",
         {rdb::in(q.pn_key)},
@@ -58,27 +53,18 @@ void write_polynomial(Quorvex &q, TreeFile &b052)
                  q.tf_type, q.i, q.unit_in, q.unit_out, q.poly_type, 'A', 0.0,
                  static_cast<double>(q.samprate) * 0.5, static_cast<double>(q.lower_bound),
                  static_cast<double>(q.upper_bound), static_cast<double>(q.max_error), q.nb_coeff);
-    std::size_t fit = groups_that_fit(record.size(), polynomial_group_size);
-    if (q.nb_coeff > 0 && static_cast<std::size_t>(q.nb_coeff) > fit)
-        refuse_long_blockette(q, 62, "coefficients", q.nb_coeff, fit);
-
-    for (q.j = 1; q.j <= q.nb_coeff; ++q.j) {
-        q.sql.select("select pn_value into :b0  from PN_Data where (key=:b1 and row_key=:b2)",
-                     {rdb::in(q.pn_key), rdb::in(q.j)}, {rdb::out(q.pn_value)});
-        record.append("%12.5E%12.5E", static_cast<double>(q.pn_value), 0.0);
-    }
-    if (!record.fits()) refuse_long_blockette(q, 62, "coefficients", q.nb_coeff, fit);
-    write_record(q, b052, record);
+    if (!append_polynomial_coefficients(q, record))
+        refuse_long_blockette(q, 62, "coefficients", q.nb_coeff,
+                              groups_that_fit(record.size(), polynomial_group_size));
+    write_record(q.sql, b052, record);
 }
 
 void write_decimation(Quorvex &q, TreeFile &b052)
 {
-    std::printf("\n\t Generating Blockette 57 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, q.i);
-    q.sql.select(
+    announce_blockette(q, 57, q.i);
+    select_stage_row(
+        q,
         "select dm_key into :b0  from Decimation where (((((sta=:b1 and net=:b2) and seedchan=:b3) and location=:b4) and :b5 between ondate and offdate) and stage_seq=:b6)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date), rdb::in(q.i)},
         {rdb::out(q.dm_key)});
     // No DM row leaves every value as the last decimation (or the channel
     // row, for the rate) left it.
@@ -92,7 +78,7 @@ void write_decimation(Quorvex &q, TreeFile &b052)
     record.begin("%.3s%04d%02d%10.4E%05d%05d%11.4E%11.4E", "057", 0, q.i,
                  static_cast<double>(q.samprate), q.factor, q.offset, static_cast<double>(q.delay),
                  static_cast<double>(q.correction));
-    write_record(q, b052, record);
+    write_record(q.sql, b052, record);
 }
 
 namespace {
@@ -102,31 +88,27 @@ void write_sensitivity(Quorvex &q, TreeFile &b052, int stage)
     Record record;
     record.begin("%.3s%04d%02d%12.5E%12.5E%02d", "058", 0, stage,
                  static_cast<double>(q.sensitivity), static_cast<double>(q.frequency), 0);
-    write_record(q, b052, record);
+    write_record(q.sql, b052, record);
 }
 
 }  // namespace
 
 void write_stage_sensitivity(Quorvex &q, TreeFile &b052)
 {
-    std::printf("\n\t Generating Blockette 58 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, q.i);
-    q.sql.select(
+    announce_blockette(q, 58, q.i);
+    select_stage_row(
+        q,
         "select sensitivity ,frequency into :b0,:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date), rdb::in(q.i)},
         {rdb::out(q.sensitivity), rdb::out(q.frequency)});
     write_sensitivity(q, b052, q.i);
 }
 
 void write_channel_sensitivity(Quorvex &q, TreeFile &b052)
 {
-    std::printf("\n\t Generating Blockette 58 for %s.%s.%s.%s (Stage %d) ....", q.sta, q.net,
-                q.seedchan, q.location, 0);
-    q.sql.select(
+    announce_blockette(q, 58, 0);
+    select_channel_row(
+        q,
         "select sensitivity ,frequency into :b0,:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=0)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
-         rdb::in_date(q.date)},
         {rdb::out(q.sensitivity), rdb::out(q.frequency)});
     write_sensitivity(q, b052, 0);
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "db/host.hpp"
+
 namespace quorvex {
 
 struct Quorvex;
@@ -30,6 +32,15 @@ void write_stage_sensitivity(Quorvex &q, TreeFile &b052);
 
 // Sensitivity row of stage 0: blockette 58, the channel's last record.
 void write_channel_sensitivity(Quorvex &q, TreeFile &b052);
+
+// Single-row selects over the current channel epoch: the inputs are the
+// channel's keys (sta2, net2, seedchan, location) and the run date, and for
+// a stage row also the stage q.i.
+int select_channel_row(Quorvex &q, const char *sql, rdb::Outputs outputs);
+int select_stage_row(Quorvex &q, const char *sql, rdb::Outputs outputs);
+
+// "\n\t Generating Blockette N for STA.NET.CHAN.LOC (Stage S) ....".
+void announce_blockette(const Quorvex &q, int blockette, std::int32_t stage);
 
 // Blockette 60 pointing at dictionary blockette 41 or 42 with key.
 void write_reference(Quorvex &q, TreeFile &b052, std::int32_t key);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "epoch_listing.hpp"
+#include "run_arguments.hpp"
 #include "state.hpp"
 #include "text_util.hpp"
 #include "tree_file.hpp"
@@ -14,19 +15,19 @@
 namespace quorvex {
 namespace {
 
-void print_usage()
-{
-    std::printf("\n\n Quorvex <sta.net[:chan]> [<YYYY/MM/DD> <HH:MM:SS> <a|s|c>]\n");
-    std::printf("\n a = ALL -- s = STATION -- c = CHANNEL.");
-    std::printf("\n Environment variable DATA_ROOT specifies the root path and name.");
-    std::printf("\n Environment variable USE_LOOKUP set --> Use blockettes 41 & 60 instead of 61.");
-    std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
-}
-
+// A refused argument, before any database access.
 int refuse(const char *message)
 {
     std::printf("\n Error: %s\n\n", message);
     return 1;
+}
+
+// The trimmed location names the channel directory; everything else binds,
+// prints and writes it as two blanks when it is blank.
+void fetch_location_forms(Quorvex &q)
+{
+    std::memcpy(q.location_dir, q.location, sizeof q.location_dir);
+    if (q.location[0] == '\0') std::strcpy(q.location, "  ");
 }
 
 int generate(Quorvex &q, const char *mode)
@@ -36,11 +37,8 @@ int generate(Quorvex &q, const char *mode)
     q.sql.select(
         "select lddate into :b0  from station_data where ((sta=:b1 and net=:b2) and :b3 between ondate and offdate)",
         {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, {rdb::out(q.lddate)});
-    if (q.lddate[0] == '\0') {
-        std::printf("\n No data found for this station at this date.\n\n");
-        q.sql.rollback_release();
-        return 1;
-    }
+    if (q.lddate[0] == '\0')
+        q.sql.stop(rdb::Sql::Release::rollback, "\n No data found for this station at this date.\n\n");
 
     const char *data_root = std::getenv("DATA_ROOT");
     if (!data_root) {
@@ -53,55 +51,44 @@ int generate(Quorvex &q, const char *mode)
     q.lookup = std::getenv("USE_LOOKUP") ? 1 : 0;
     q.abpoly = std::getenv("USE_ABPOLY") ? 1 : 0;
 
-    if (std::strcmp(mode, "a") != 0 && std::strcmp(mode, "s") != 0 && std::strcmp(mode, "c") != 0) {
-        std::printf("\n Error: Argument has to be <a | s | c>.\n\n");
-        q.sql.rollback_release();
-        return 1;
-    }
+    if (!rdb::is_run_mode(mode)) q.sql.stop(rdb::Sql::Release::rollback, "%s", rdb::bad_run_mode);
     q.mode = mode[0];
 
-    rdb::Cursor channels;
-    q.sql.open(channels,
-               "select sta ,net ,seedchan ,channel ,channelsrc ,location ,inid ,remark ,unit_signal ,unit_calib ,lat ,lon ,elev ,edepth ,azimuth ,dip ,format_id ,record_length ,samprate ,clock_drift ,flags ,ondate ,offdate  from channel_data where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
-               {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)});
-    auto fetch_channel = [&q, &channels] {
-        rdb::Indicator *ind = &q.ind;
-        return q.sql.fetch(channels,
-                           {rdb::out(q.sta, ind), rdb::out(q.net, ind), rdb::out(q.seedchan, ind),
-                            rdb::out(q.channel, ind), rdb::out(q.channelsrc, ind),
-                            rdb::out(q.location, ind), rdb::out(q.inid, ind), rdb::out(q.remark, ind),
-                            rdb::out(q.unit_signal, ind), rdb::out(q.unit_calib, ind),
-                            rdb::out(q.lat, ind), rdb::out(q.lon, ind), rdb::out(q.elev, ind),
-                            rdb::out(q.edepth, ind), rdb::out(q.azimuth, ind), rdb::out(q.dip, ind),
-                            rdb::out(q.format_id, ind), rdb::out(q.record_length, ind),
-                            rdb::out(q.samprate, ind), rdb::out(q.clock_drift, ind),
-                            rdb::out(q.flags, ind), rdb::out(q.ondate, ind), rdb::out(q.offdate, ind)});
-    };
+    rdb::Indicator *ind = &q.ind;
+    bool station_only = false;
+    q.sql.for_each_row(
+        "select sta ,net ,seedchan ,channel ,channelsrc ,location ,inid ,remark ,unit_signal ,unit_calib ,lat ,lon ,elev ,edepth ,azimuth ,dip ,format_id ,record_length ,samprate ,clock_drift ,flags ,ondate ,offdate  from channel_data where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)},
+        {rdb::out(q.sta, ind), rdb::out(q.net, ind), rdb::out(q.seedchan, ind), rdb::out(q.channel, ind),
+         rdb::out(q.channelsrc, ind), rdb::out(q.location, ind), rdb::out(q.inid, ind), rdb::out(q.remark, ind),
+         rdb::out(q.unit_signal, ind), rdb::out(q.unit_calib, ind), rdb::out(q.lat, ind), rdb::out(q.lon, ind),
+         rdb::out(q.elev, ind), rdb::out(q.edepth, ind), rdb::out(q.azimuth, ind), rdb::out(q.dip, ind),
+         rdb::out(q.format_id, ind), rdb::out(q.record_length, ind), rdb::out(q.samprate, ind),
+         rdb::out(q.clock_drift, ind), rdb::out(q.flags, ind), rdb::out(q.ondate, ind), rdb::out(q.offdate, ind)},
+        [&q, &station_only] {
+            for (char *text : {q.sta, q.net, q.seedchan, q.channel, q.channelsrc, q.location, q.ondate,
+                               q.offdate, q.flags, q.remark})
+                rdb::Remove_Blank(text);
+            fetch_location_forms(q);
 
-    for (int status = fetch_channel(); status != rdb::no_data; status = fetch_channel()) {
-        for (char *text : {q.sta, q.net, q.seedchan, q.channel, q.channelsrc, q.location, q.ondate,
-                           q.offdate, q.flags, q.remark})
-            rdb::Remove_Blank(text);
+            if (q.cha[0] != '\0' && std::strcmp(q.seedchan, q.cha) != 0) return true;
 
-        if (q.cha[0] != '\0' && std::strcmp(q.seedchan, q.cha) != 0) continue;
-
-        if (q.first_match == 0) {
-            q.first_match = 1;
-            make_directory(q.root);
-            write_dictionary(q);
-            if (q.mode != 'c') write_station_blockettes(q);
-            if (q.mode == 's') {
-                // The channel cursor is left to the release.
-                std::printf("\n\n");
-                q.sql.commit_release();
-                return 0;
+            if (q.first_match == 0) {
+                q.first_match = 1;
+                make_directory(q.root);
+                write_dictionary(q);
+                if (q.mode != 'c') write_station_blockettes(q);
+                if (q.mode == 's') {
+                    station_only = true;
+                    return false;
+                }
             }
-        }
-        write_channel(q);
-    }
-    q.sql.close(channels);
+            write_channel(q);
+            return true;
+        });
+    // A station-only run ends without the disconnect line.
     std::printf("\n\n");
-    std::printf("\n Disconnecting from ORACLE ...\n\n");
+    if (!station_only) std::printf("\n Disconnecting from ORACLE ...\n\n");
     q.sql.commit_release();
     return 0;
 }
@@ -111,7 +98,7 @@ int generate(Quorvex &q, const char *mode)
 int run(int argc, char **argv)
 {
     if (argc != 2 && argc != 5) {
-        print_usage();
+        rdb::print_run_usage("Quorvex <sta.net[:chan]> [<YYYY/MM/DD> <HH:MM:SS> <a|s|c>]");
         return 0;
     }
 

@@ -37,7 +37,8 @@ struct Quorvex {
     char seedchan[4] = "";
     char channel[4] = "";
     char channelsrc[9] = "";
-    char location[3] = "";
+    char location[3] = "";      // bound, printed and written: two blanks when blank
+    char location_dir[3] = "";  // trimmed, for the channel directory's name
     std::int32_t inid = 0;
     char remark[31] = "";
     std::int32_t unit_signal = 0;
@@ -97,7 +98,6 @@ struct Quorvex {
 
     // Stage walk
     std::int32_t max_pn = 0, max_c = 0, max_d = 0, max_pz = 0, max_s = 0;
-    std::int32_t nb_stages = 0;
 
     // Poles and zeros (Poles_Zeros, PZ_Data)
     std::int32_t pz_key = 0;

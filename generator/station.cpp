@@ -2,6 +2,7 @@
 // run in modes "a" and "s".
 #include <cstdio>
 
+#include "comment_blockettes.hpp"
 #include "convert_date.hpp"
 #include "record.hpp"
 #include "state.hpp"
@@ -30,10 +31,11 @@ void write_station_blockettes(Quorvex &q)
         "select count(*)  into :b0  from Station_Comment where ((sta=:b1 and net=:b2) and :b3 between ondate and offdate)",
         {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, {rdb::out(q.nb_cmt)});
 
-    make_directory(station_directory(q));
+    const std::string directory = station_directory(q.root, q.sta, q.net);
+    make_directory(directory);
     {
         TreeFile b050;
-        open_append_or_fail(q, b050, station_file(q, "B050"));
+        open_append_or_fail(q.sql, b050, directory + "B050");
         std::printf("\n\n Generating Blockette 50 for %s.%s ....", q.sta, q.net);
         Convert_Date(q.sql, q.sta_ondate, q.on_date);
         Convert_Date(q.sql, q.sta_offdate, q.off_date);
@@ -42,26 +44,16 @@ void write_station_blockettes(Quorvex &q)
                      static_cast<double>(q.slat), static_cast<double>(q.slon),
                      static_cast<double>(q.selev), 0, q.nb_cmt, q.staname, q.net_id, q.word_32,
                      q.word_16, q.on_date, q.off_date, 'N', q.net);
-        write_record(q, b050, record);
+        write_record(q.sql, b050, record);
     }
 
     TreeFile b051;
-    open_append_or_fail(q, b051, station_file(q, "B051"));
+    open_append_or_fail(q.sql, b051, directory + "B051");
     std::printf("\n Generating Blockette 51 for %s.%s ....", q.sta, q.net);
-    rdb::Cursor comments;
-    q.sql.open(comments,
-               "select comment_id ,comment_level  from Station_Comment where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
-               {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)});
-    while (q.sql.fetch(comments, {rdb::out(q.comment_id), rdb::out(q.comment_level)}) != rdb::no_data) {
-        // The comment carries the station epoch, not an epoch of its own.
-        Convert_Date(q.sql, q.sta_ondate, q.on_date);
-        Convert_Date(q.sql, q.sta_offdate, q.off_date);
-        Record record;
-        record.begin("%.3s%04d%s~%s~%04d%06d", "051", 0, q.on_date, q.off_date, q.comment_id,
-                     q.comment_level);
-        write_record(q, b051, record);
-    }
-    q.sql.close(comments);
+    write_comment_blockettes(
+        q, b051, "051",
+        "select comment_id ,comment_level  from Station_Comment where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, q.sta_ondate, q.sta_offdate);
 }
 
 }  // namespace quorvex

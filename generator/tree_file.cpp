@@ -6,10 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#include "state.hpp"
 
 namespace quorvex {
 
@@ -65,34 +62,30 @@ bool readable_file(const std::string &path)
 
 void make_directory(const std::string &path) { (void)::mkdir(path.c_str(), 0755); }
 
-void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path)
+void open_append_or_fail(rdb::Sql &sql, TreeFile &file, const std::string &path)
 {
-    if (!file.open_append(path)) open_failure(q, path);
+    if (!file.open_append(path)) open_failure(sql, path);
 }
 
-void write_record(Quorvex &q, TreeFile &file, Record &record)
+void write_record(rdb::Sql &sql, TreeFile &file, Record &record)
 {
-    if (!record.fits()) {
-        // Refused whole: a cut or over-long line would corrupt the file.
-        std::printf("\n Error: Blockette %.3s of %zu characters is longer than a record (%zu) for file %s\n\n",
-                    record.text().c_str(), record.size(), max_record_size, file.path().c_str());
-        q.sql.rollback_release();
-        std::exit(1);
-    }
-    if (!file.write_line(record.finish())) {
-        // A record that did not reach its file must not end as a success.
-        std::printf("\n Error: Couldn't write file %s: %s\n\n", file.path().c_str(),
-                    std::strerror(errno));
-        q.sql.commit_release();
-        std::exit(1);
-    }
+    // Refused whole: a cut or over-long line would corrupt the file.
+    if (!record.fits())
+        sql.stop(rdb::Sql::Release::rollback,
+                 "\n Error: Blockette %.3s of %zu characters is longer than a record (%zu) for file %s\n\n",
+                 record.text().c_str(), record.size(), max_record_size, file.path().c_str());
+    if (!file.write_line(record.finish())) write_failure(sql, file.path());
 }
 
-void open_failure(Quorvex &q, const std::string &path)
+void open_failure(rdb::Sql &sql, const std::string &path)
 {
-    std::printf("\n Error: Couldn't open file %s\n\n", path.c_str());
-    q.sql.commit_release();
-    std::exit(1);
+    sql.stop(rdb::Sql::Release::commit, "\n Error: Couldn't open file %s\n\n", path.c_str());
+}
+
+void write_failure(rdb::Sql &sql, const std::string &path)
+{
+    sql.stop(rdb::Sql::Release::commit, "\n Error: Couldn't write file %s: %s\n\n", path.c_str(),
+             std::strerror(errno));
 }
 
 }  // namespace quorvex

@@ -7,11 +7,10 @@
 
 #include <string>
 
+#include "db/session.hpp"
 #include "record.hpp"
 
 namespace quorvex {
-
-struct Quorvex;
 
 class TreeFile {
 public:
@@ -40,13 +39,18 @@ bool readable_file(const std::string &path);
 void make_directory(const std::string &path);
 
 // Opens a tree file or ends the run through open_failure.
-void open_append_or_fail(Quorvex &q, TreeFile &file, const std::string &path);
+void open_append_or_fail(rdb::Sql &sql, TreeFile &file, const std::string &path);
 
 // Frames the record and writes it. A record longer than 9999 characters or
 // a failed write ends the run with status 1.
-void write_record(Quorvex &q, TreeFile &file, Record &record);
+void write_record(rdb::Sql &sql, TreeFile &file, Record &record);
 
 // "\n Error: Couldn't open file %s\n\n", commit with release, status 1.
-[[noreturn]] void open_failure(Quorvex &q, const std::string &path);
+[[noreturn]] void open_failure(rdb::Sql &sql, const std::string &path);
+
+// "\n Error: Couldn't write file %s: REASON\n\n" (errno), commit with
+// release, status 1: a record that did not reach its file must not end as
+// a success.
+[[noreturn]] void write_failure(rdb::Sql &sql, const std::string &path);
 
 }  // namespace quorvex

@@ -1,26 +1,18 @@
 #include "tree_paths.hpp"
 
-#include "state.hpp"
-
 namespace quorvex {
 
-std::string dictionary_path(const Quorvex &q) { return q.root + "/H.A"; }
+std::string dictionary_path(const std::string &root) { return root + "/H.A"; }
 
-std::string station_directory(const Quorvex &q)
+std::string station_directory(const std::string &root, const char *sta, const char *net)
 {
-    return q.root + "/" + q.sta + "." + q.net + "/";
+    return root + "/" + sta + "." + net + "/";
 }
 
-std::string station_file(const Quorvex &q, const char *name) { return station_directory(q) + name; }
-
-std::string channel_directory(const Quorvex &q)
+std::string channel_directory(const std::string &root, const char *sta, const char *net, const char *seedchan,
+                              const char *location)
 {
-    return q.root + "/" + q.sta + "." + q.net + "/" + q.seedchan + "." + q.location;
-}
-
-std::string channel_file(const Quorvex &q, const char *name)
-{
-    return channel_directory(q) + "/" + name;
+    return root + "/" + sta + "." + net + "/" + seedchan + "." + location;
 }
 
 }  // namespace quorvex

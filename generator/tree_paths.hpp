@@ -15,13 +15,10 @@
 
 namespace quorvex {
 
-struct Quorvex;
-
-std::string dictionary_path(const Quorvex &q);
-std::string station_directory(const Quorvex &q);
-std::string station_file(const Quorvex &q, const char *name);
-// Uses the location as it stands: callers pass the trimmed form.
-std::string channel_directory(const Quorvex &q);
-std::string channel_file(const Quorvex &q, const char *name);
+std::string dictionary_path(const std::string &root);
+std::string station_directory(const std::string &root, const char *sta, const char *net);
+// location: the trimmed form (empty for a blank location).
+std::string channel_directory(const std::string &root, const char *sta, const char *net, const char *seedchan,
+                              const char *location);
 
 }  // namespace quorvex

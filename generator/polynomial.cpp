@@ -1,0 +1,22 @@
+#include "polynomial.hpp"
+
+#include "record.hpp"
+#include "response_limits.hpp"
+#include "state.hpp"
+
+namespace quorvex {
+
+bool append_polynomial_coefficients(Quorvex &q, Record &record)
+{
+    std::size_t fit = groups_that_fit(record.size(), polynomial_group_size);
+    if (q.nb_coeff > 0 && static_cast<std::size_t>(q.nb_coeff) > fit) return false;
+    // A missing row leaves pn_value as it was: the previous value repeats.
+    for (q.j = 1; q.j <= q.nb_coeff; ++q.j) {
+        q.sql.select("select pn_value into :b0  from PN_Data where (key=:b1 and row_key=:b2)",
+                     {rdb::in(q.pn_key), rdb::in(q.j)}, {rdb::out(q.pn_value)});
+        record.append("%12.5E%12.5E", static_cast<double>(q.pn_value), 0.0);
+    }
+    return true;
+}
+
+}  // namespace quorvex
