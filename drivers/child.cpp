@@ -64,6 +64,14 @@ std::string describe(const ChildOutcome &outcome)
     return std::string("not started: ") + std::strerror(outcome.code);
 }
 
+bool run_batch_child(const std::string &path, const std::vector<std::string> &args, const std::string &command)
+{
+    ChildOutcome outcome = run_child(path, args);
+    if (!outcome.failed()) return false;
+    std::fprintf(stderr, "Failed (%s): %s\n", describe(outcome).c_str(), command.c_str());
+    return true;
+}
+
 std::vector<std::string> blank_words(std::string_view text)
 {
     std::vector<std::string> words;

@@ -30,6 +30,11 @@ ChildOutcome run_child(const std::string &path, const std::vector<std::string> &
 // "exit status 1", "killed by signal 9", "not started: No such file or directory".
 std::string describe(const ChildOutcome &outcome);
 
+// run_child for a batch: a child that failed is named on standard error as
+// "Failed (OUTCOME): COMMAND" and the batch goes on. Returns true when it
+// failed.
+bool run_batch_child(const std::string &path, const std::vector<std::string> &args, const std::string &command);
+
 // The words the shell makes of a text by field splitting at blanks, and
 // nothing else: no quoting, expansion or command separators.
 std::vector<std::string> blank_words(std::string_view text);

@@ -9,7 +9,7 @@
 #include "child.hpp"
 #include "db/session.hpp"
 #include "epoch_listing.hpp"
-#include "text_util.hpp"
+#include "run_arguments.hpp"
 
 namespace {
 
@@ -32,15 +32,6 @@ struct Lintaro {
     char net[9] = "";
 };
 
-void print_usage()
-{
-    std::printf("\n\n Lintaro <sta.net[:chan]> [<YYYY,DDD,HH:MM:SS> <YYYY,DDD,HH:MM:SS> <a|s|c>]\n");
-    std::printf("\n a = ALL -- s = STATION -- c = CHANNEL.");
-    std::printf("\n Environment variable DATA_ROOT specifies the root path and name.");
-    std::printf("\n Environment variable USE_LOOKUP set --> Use blockettes 41 & 60 instead of 61.");
-    std::printf("\n Environment variable USE_ABPOLY set --> Use blockettes 42 & 60 instead of 62.\n\n");
-}
-
 // SEED time "YYYY,DDD,HH:MM:SS" to database date. A time the database cannot
 // convert ends the run here, before its value is used anywhere.
 void Convert_Date(Lintaro &l, const char *seed_time, char (&result)[20])
@@ -62,13 +53,6 @@ double nominal(Lintaro &l, const char *date)
     return t;
 }
 
-int give_up(Lintaro &l, const char *message)
-{
-    std::printf("%s", message);
-    l.sql.rollback_release();
-    return 1;
-}
-
 int run_interval(Lintaro &l, const char *station_argument, const char *start, const char *end,
                  const char *mode)
 {
@@ -84,11 +68,11 @@ int run_interval(Lintaro &l, const char *station_argument, const char *start, co
     l.tmindate = nominal(l, l.mindate);
     l.tmaxdate = nominal(l, l.maxdate);
 
-    if (l.tsdate > l.tedate) return give_up(l, "\n End date has to be greater than start date.\n\n");
+    const auto rollback = rdb::Sql::Release::rollback;
+    if (l.tsdate > l.tedate) l.sql.stop(rollback, "\n End date has to be greater than start date.\n\n");
     if (l.tsdate > l.tmaxdate || l.tedate < l.tmindate)
-        return give_up(l, "\n No data found for this station at this date.\n\n");
-    if (std::strcmp(mode, "a") != 0 && std::strcmp(mode, "s") != 0 && std::strcmp(mode, "c") != 0)
-        return give_up(l, "\n Error: Argument has to be <a | s | c>.\n\n");
+        l.sql.stop(rollback, "\n No data found for this station at this date.\n\n");
+    if (!rdb::is_run_mode(mode)) l.sql.stop(rollback, "%s", rdb::bad_run_mode);
 
     // Widen the start to the start of the epoch holding it; a start that no
     // epoch holds goes back to the station's first epoch.
@@ -107,27 +91,20 @@ int run_interval(Lintaro &l, const char *station_argument, const char *start, co
 
     const std::string quorvex = drivers::tools_dir() + "/Quorvex";
     bool any_failed = false;
-    rdb::Cursor epochs;
     // The bounds are captured at open, so the fetch may overwrite them.
-    l.sql.open(epochs,
-               "select ondate ,offdate  from station_data where (((sta=:b0 and net=:b1) and ondate>=:b2) and offdate<=:b3) order by ondate",
-               {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.ondate), rdb::in_date(l.offdate)});
-    while (l.sql.fetch(epochs, {rdb::out(l.ondate), rdb::out(l.offdate)}) != rdb::no_data) {
-        std::printf("\n Generating response for time interval %s --> %s\n", l.ondate, l.offdate);
-        const std::string command =
-            quorvex + " " + station_argument + " " + l.ondate + " " + mode;
-        // The start date's blank makes it two arguments, DATE and TIME.
-        std::vector<std::string> args{station_argument};
-        for (auto &word : drivers::blank_words(l.ondate)) args.push_back(word);
-        args.push_back(mode);
-        drivers::ChildOutcome outcome = drivers::run_child(quorvex, args);
-        if (outcome.failed()) {
-            any_failed = true;
-            std::fprintf(stderr, "Failed (%s): %s\n", drivers::describe(outcome).c_str(), command.c_str());
-        }
-        std::printf("\n[%s]\n", command.c_str());
-    }
-    l.sql.close(epochs);
+    l.sql.for_each_row(
+        "select ondate ,offdate  from station_data where (((sta=:b0 and net=:b1) and ondate>=:b2) and offdate<=:b3) order by ondate",
+        {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.ondate), rdb::in_date(l.offdate)},
+        {rdb::out(l.ondate), rdb::out(l.offdate)}, [&] {
+            std::printf("\n Generating response for time interval %s --> %s\n", l.ondate, l.offdate);
+            const std::string command = quorvex + " " + station_argument + " " + l.ondate + " " + mode;
+            // The start date's blank makes it two arguments, DATE and TIME.
+            std::vector<std::string> args{station_argument};
+            for (auto &word : drivers::blank_words(l.ondate)) args.push_back(word);
+            args.push_back(mode);
+            any_failed |= drivers::run_batch_child(quorvex, args, command);
+            std::printf("\n[%s]\n", command.c_str());
+        });
     std::printf("\n\n");
     std::printf("\n Disconnecting from ORACLE ...\n\n");
     l.sql.commit_release();
@@ -137,7 +114,7 @@ int run_interval(Lintaro &l, const char *station_argument, const char *start, co
 int run(int argc, char **argv)
 {
     if (argc != 2 && argc != 5) {
-        print_usage();
+        rdb::print_run_usage("Lintaro <sta.net[:chan]> [<YYYY,DDD,HH:MM:SS> <YYYY,DDD,HH:MM:SS> <a|s|c>]");
         return 0;
     }
 

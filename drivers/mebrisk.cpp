@@ -53,11 +53,7 @@ void run_lintaro(const std::string &lintaro, const std::vector<std::string> &arg
     std::string command = lintaro;
     for (const auto &a : args) command += " " + a;
     std::printf("\n[%s]\n", command.c_str());
-    drivers::ChildOutcome outcome = drivers::run_child(lintaro, args);
-    if (outcome.failed()) {
-        any_failed = true;
-        std::fprintf(stderr, "Failed (%s): %s\n", drivers::describe(outcome).c_str(), command.c_str());
-    }
+    any_failed |= drivers::run_batch_child(lintaro, args, command);
 }
 
 // The command's times are the SEED time alone: whatever follows the first

@@ -35,28 +35,38 @@ void widen(std::string &start, std::string &end, const char *new_start, const ch
 
 TokenList::~TokenList() { reset_token(*this); }
 
-void push_token(TokenList &t, char *token)
+// Grows one array of the list to capacity elements of type T.
+template <class T>
+void grow(T *&array, std::size_t capacity)
+{
+    void *grown = std::realloc(array, capacity * sizeof(T));
+    if (!grown) allocation_failed();
+    array = static_cast<T *>(grown);
+}
+
+void push_token(TokenList &t, char *token, bool owned)
 {
     if (static_cast<std::size_t>(t.tokenc) == t.capacity) {
         std::size_t capacity = t.capacity == 0 ? 16 : t.capacity * 2;
         if (capacity > static_cast<std::size_t>(INT32_MAX)) allocation_failed();
-        void *grown = std::realloc(t.tokenv, capacity * sizeof(char *));
-        if (!grown) allocation_failed();
-        t.tokenv = static_cast<char **>(grown);
+        grow(t.tokenv, capacity);
+        grow(t.owned, capacity);
         t.capacity = capacity;
     }
+    t.owned[t.tokenc] = owned;
     t.tokenv[t.tokenc++] = token;
 }
 
 void reset_token(TokenList &t)
 {
-    if (t.copies)
-        for (std::int32_t k = 0; k < t.tokenc; ++k) std::free(t.tokenv[k]);
+    for (std::int32_t k = 0; k < t.tokenc; ++k)
+        if (t.owned[k]) std::free(t.tokenv[k]);
     std::free(t.tokenv);
+    std::free(t.owned);
     t.tokenv = nullptr;
+    t.owned = nullptr;
     t.tokenc = 0;
     t.capacity = 0;
-    t.copies = false;
 }
 
 std::int32_t split_inline(TokenList &t, char *line)
@@ -73,16 +83,15 @@ std::int32_t split_inline(TokenList &t, char *line)
 
 std::int32_t split_copy(TokenList &t, const char *line)
 {
-    t.copies = true;
     if (*line == '\0') return t.tokenc;
     const char *field = line;
     const char *p = line;
     for (; *p; ++p) {
         if (*p != '\t') continue;
-        push_token(t, copy_bytes(field, static_cast<std::size_t>(p - field)));
+        push_token(t, copy_bytes(field, static_cast<std::size_t>(p - field)), true);
         field = p + 1;
     }
-    push_token(t, copy_bytes(field, static_cast<std::size_t>(p - field)));
+    push_token(t, copy_bytes(field, static_cast<std::size_t>(p - field)), true);
     return t.tokenc;
 }
 
@@ -97,10 +106,7 @@ void Requests::merge(char *const *fields)
         widen(row.start, row.end, start, end);
         found = true;
     }
-    if (!found) {
-        rs.push_back({station, network, start, end});
-        ++nb_req_sta;
-    }
+    if (!found) rs.push_back({station, network, start, end});
 
     found = false;
     for (auto &row : rc) {
@@ -108,10 +114,7 @@ void Requests::merge(char *const *fields)
         widen(row.start, row.end, start, end);
         found = true;
     }
-    if (!found) {
-        rc.push_back({station, network, channel, start, end});
-        ++nb_req_cha;
-    }
+    if (!found) rc.push_back({station, network, channel, start, end});
 }
 
 }  // namespace drivers

@@ -10,13 +10,14 @@
 
 namespace drivers {
 
-// The fields of the current line. With copies, every field is an allocated
-// copy that reset_token frees; otherwise fields point into the line buffer.
+// The fields of the current line. Each field records whether it is an
+// allocated copy (split_copy), which reset_token frees, or points into the
+// line buffer (split_inline), which it leaves alone: a list may mix both.
 struct TokenList {
     std::int32_t tokenc = 0;
     char **tokenv = nullptr;
+    bool *owned = nullptr;  // per field: an allocated copy
     std::size_t capacity = 0;
-    bool copies = false;
 
     TokenList() = default;
     TokenList(const TokenList &) = delete;
@@ -24,9 +25,10 @@ struct TokenList {
     ~TokenList();
 };
 
-// Appends token. An allocation failure prints "Error (re)allocing argv\n"
-// to standard error and exits with 1.
-void push_token(TokenList &t, char *token);
+// Appends token; owned: token is a malloc'd copy that the list now frees.
+// An allocation failure prints "Error (re)allocing argv\n" to standard
+// error and exits with 1.
+void push_token(TokenList &t, char *token, bool owned = false);
 void reset_token(TokenList &t);
 
 // Split at TABs; both return the number of fields. split_inline overwrites
@@ -44,9 +46,7 @@ struct ChannelRequest {
 // Rows in the order their key first occurs; every text kept whole.
 struct Requests {
     std::vector<StationRequest> rs;
-    std::size_t nb_req_sta = 0;
     std::vector<ChannelRequest> rc;
-    std::size_t nb_req_cha = 0;
 
     // Merges the fields of one line of ten fields.
     void merge(char *const *fields);

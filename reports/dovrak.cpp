@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "response_sequence.hpp"
 #include "search_text.hpp"
@@ -79,99 +80,55 @@ void print_installations(Dovrak &d, const char *sql_text, std::int32_t item_id, 
                          const char *not_installed)
 {
     bool found = false;
-    rdb::Cursor rows;
-    d.sql.open(rows, sql_text, {rdb::in(item_id)});
-    for (;;) {
-        d.sondate[0] = d.soffdate[0] = '\0';
-        if (d.sql.fetch(rows, {rdb::out(d.sta), rdb::out(d.net), rdb::out(d.sondate, &d.ind),
-                               rdb::out(d.soffdate, &d.ind)}) == rdb::no_data)
-            break;
-        std::printf(installed, d.sta, d.net, d.sondate, d.soffdate);
-        found = true;
-    }
+    d.sondate[0] = d.soffdate[0] = '\0';
+    d.sql.for_each_row(sql_text, {rdb::in(item_id)},
+                       {rdb::out(d.sta), rdb::out(d.net), rdb::out(d.sondate, &d.ind), rdb::out(d.soffdate, &d.ind)},
+                       [&] {
+                           std::printf(installed, d.sta, d.net, d.sondate, d.soffdate);
+                           found = true;
+                           d.sondate[0] = d.soffdate[0] = '\0';
+                       });
     if (!found) std::printf("%s", not_installed);
-    d.sql.close(rows);
 }
 
-void search_sensors(Dovrak &d)
+void print_sensor(Dovrak &d)
 {
-    d.SC_Command = reports::format_search(
-        d.by_name ? "SELECT sensor_id, name, serial_nb, ondate, offdate, nb_component FROM Sensor WHERE name LIKE '%s' ORDER BY ondate"
-                  : "SELECT sensor_id, name, serial_nb, ondate, offdate, nb_component FROM Sensor WHERE serial_nb LIKE '%s' ORDER BY ondate",
-        d.Param);
-    rdb::Cursor items;
-    d.sql.prepare(items, d.SC_Command);
-    d.sql.open(items, {});
-    for (;;) {
-        clear_item(d);
-        rdb::Indicator *ind = &d.ind;
-        if (d.sql.fetch(items, {rdb::out(d.sensor_id, ind), rdb::out(d.name, ind), rdb::out(d.serial_nb, ind),
-                                rdb::out(d.ondate, ind), rdb::out(d.offdate, ind),
-                                rdb::out(d.nb_component, ind)}) == rdb::no_data)
+    std::printf("\n %.10s %.8s -- Nb. component: %d -- %.20s %.20s", d.name, d.serial_nb, d.nb_component,
+                d.ondate, d.offdate);
+    for (d.j = 1; d.j <= d.nb_component; ++d.j) {
+        if (d.sql.select("select channel_comp ,component_type ,sensitivity ,frequency ,seqresp_id into :b0,:b1,:b2,:b3,:b4  from sensor_component where (sensor_id=:b5 and component_nb=:b6)",
+                         {rdb::in(d.sensor_id), rdb::in(d.j)},
+                         {rdb::out(d.channel_comp), rdb::out(d.component_type), rdb::out(d.sensitivity),
+                          rdb::out(d.frequency), rdb::out(d.seqresp_id)}) == rdb::no_data)
             break;
-        std::printf("\n\n\n Found Sensor ...\n");
-        std::printf("\n %.10s %.8s -- Nb. component: %d -- %.20s %.20s", d.name, d.serial_nb, d.nb_component,
-                    d.ondate, d.offdate);
-
-        for (d.j = 1; d.j <= d.nb_component; ++d.j) {
-            if (d.sql.select("select channel_comp ,component_type ,sensitivity ,frequency ,seqresp_id into :b0,:b1,:b2,:b3,:b4  from sensor_component where (sensor_id=:b5 and component_nb=:b6)",
-                             {rdb::in(d.sensor_id), rdb::in(d.j)},
-                             {rdb::out(d.channel_comp), rdb::out(d.component_type), rdb::out(d.sensitivity),
-                              rdb::out(d.frequency), rdb::out(d.seqresp_id)}) == rdb::no_data)
-                break;
-            std::printf("\n\t Channel: %s -- Type: %c -- Sens: %5.2f -- Freq: %5.2f Hz", d.channel_comp,
-                        d.component_type, d.sensitivity, d.frequency);
-            reports::print_response_sequence(d.sql, d.resp, d.seqresp_id, reports::two_tabs, 12, false);
-        }
-
-        print_installations(d, "select sta ,net ,ondate ,offdate  from Station_Sensor where sensor_id=:b0",
-                            d.sensor_id, "\n\n --> Sensor installed at %s %.3s -- %.20s %.20s.",
-                            "\n\n --> Sensor not installed.");
+        std::printf("\n\t Channel: %s -- Type: %c -- Sens: %5.2f -- Freq: %5.2f Hz", d.channel_comp,
+                    d.component_type, d.sensitivity, d.frequency);
+        reports::print_response_sequence(d.sql, d.resp, d.seqresp_id, reports::two_tabs, 12, false);
     }
-    d.sql.close(items);
 }
 
-void search_filamps(Dovrak &d)
+void print_filamp(Dovrak &d)
 {
-    d.FC_Command = reports::format_search(
-        d.by_name ? "SELECT filamp_id, name, serial_nb, ondate, offdate, nb_pchannel FROM Filamp WHERE name LIKE '%s' ORDER BY ondate"
-                  : "SELECT filamp_id, name, serial_nb, ondate, offdate, nb_pchannel FROM Filamp WHERE serial_nb LIKE '%s' ORDER BY ondate",
-        d.Param);
-    rdb::Cursor items;
-    d.sql.prepare(items, d.FC_Command);
-    d.sql.open(items, {});
-    for (;;) {
-        clear_item(d);
-        rdb::Indicator *ind = &d.ind;
-        if (d.sql.fetch(items, {rdb::out(d.filamp_id, ind), rdb::out(d.name, ind), rdb::out(d.serial_nb, ind),
-                                rdb::out(d.ondate, ind), rdb::out(d.offdate, ind),
-                                rdb::out(d.nb_pchannel, ind)}) == rdb::no_data)
+    std::printf("\n\t %.26s %.26s -- Nb. channel: %d", d.name, d.serial_nb, d.nb_pchannel);
+    for (d.j = 1; d.j <= d.nb_pchannel; ++d.j) {
+        if (d.sql.select("select gain ,frequency ,seqresp_id into :b0,:b1,:b2:b3  from filamp_pchannel where (filamp_id=:b4 and pchannel_nb=:b5)",
+                         {rdb::in(d.filamp_id), rdb::in(d.j)},
+                         {rdb::out(d.gain), rdb::out(d.frequency), rdb::out(d.seqresp_id, &d.ind)}) ==
+            rdb::no_data)
             break;
-        std::printf("\n\n\n Found Filter-Amplifier ...\n");
-        std::printf("\n\t %.26s %.26s -- Nb. channel: %d", d.name, d.serial_nb, d.nb_pchannel);
-
-        for (d.j = 1; d.j <= d.nb_pchannel; ++d.j) {
-            if (d.sql.select("select gain ,frequency ,seqresp_id into :b0,:b1,:b2:b3  from filamp_pchannel where (filamp_id=:b4 and pchannel_nb=:b5)",
-                             {rdb::in(d.filamp_id), rdb::in(d.j)},
-                             {rdb::out(d.gain), rdb::out(d.frequency), rdb::out(d.seqresp_id, &d.ind)}) ==
-                rdb::no_data)
-                break;
-            std::printf("\n\t\t Gain: %5.2f -- Freq: %5.2f Hz", d.gain, d.frequency);
-            if (d.ind == -1)
-                std::printf("\n\t\t\t No response");
-            else
-                reports::print_response_sequence(d.sql, d.resp, d.seqresp_id, reports::three_tabs, 12, false);
-        }
-
-        print_installations(d, "select sta ,net ,ondate ,offdate  from Station_Filamp where filamp_id=:b0",
-                            d.filamp_id, "\n\n --> Filter-Amplifier installed at %s %.3s -- %.20s %.20s.",
-                            "\n\n --> Filter-Amplifier not installed.");
+        std::printf("\n\t\t Gain: %5.2f -- Freq: %5.2f Hz", d.gain, d.frequency);
+        if (d.ind == -1)
+            std::printf("\n\t\t\t No response");
+        else
+            reports::print_response_sequence(d.sql, d.resp, d.seqresp_id, reports::three_tabs, 12, false);
     }
-    d.sql.close(items);
 }
 
-void print_boards(Dovrak &d)
+void print_datalogger(Dovrak &d)
 {
+    std::printf("\n\t Type: %.12s -- Serial: %.12s Firmware: %.12s Soft: %.12s Version: %.12s\n\t Nb Board: %d -- Word 32: %d Word 16: %d",
+                d.data_type, d.serial_nb, d.firmware_nb, d.software, d.software_nb, d.nb_board, d.word_32,
+                d.word_16);
     for (d.j = 1; d.j <= d.nb_board; ++d.j) {
         d.serial_nb[0] = '\0';
         if (d.sql.select("select serial_nb ,nb_module into :b0:b1,:b2  from datalogger_board where (data_id=:b3 and board_nb=:b4)",
@@ -191,35 +148,90 @@ void print_boards(Dovrak &d)
     }
 }
 
-void search_dataloggers(Dovrak &d)
+// One kind of hardware item: its two search statements, the columns of its
+// row, how it prints, and its installations.
+struct ItemKind {
+    const char *by_name;    // statement format, "%s" the pattern
+    const char *by_serial;
+    std::string Dovrak::*command;
+    std::vector<rdb::Out> (*columns)(Dovrak &d);
+    const char *found;
+    void (*print)(Dovrak &d);
+    std::int32_t Dovrak::*id;
+    const char *installations;
+    const char *installed;
+    const char *not_installed;
+};
+
+// Item rows are fetched with the indicator.
+const ItemKind sensors = {
+    "SELECT sensor_id, name, serial_nb, ondate, offdate, nb_component FROM Sensor WHERE name LIKE '%s' ORDER BY ondate",
+    "SELECT sensor_id, name, serial_nb, ondate, offdate, nb_component FROM Sensor WHERE serial_nb LIKE '%s' ORDER BY ondate",
+    &Dovrak::SC_Command,
+    [](Dovrak &d) {
+        return std::vector<rdb::Out>{rdb::out(d.sensor_id, &d.ind), rdb::out(d.name, &d.ind),
+                                     rdb::out(d.serial_nb, &d.ind), rdb::out(d.ondate, &d.ind),
+                                     rdb::out(d.offdate, &d.ind), rdb::out(d.nb_component, &d.ind)};
+    },
+    "\n\n\n Found Sensor ...\n",
+    print_sensor,
+    &Dovrak::sensor_id,
+    "select sta ,net ,ondate ,offdate  from Station_Sensor where sensor_id=:b0",
+    "\n\n --> Sensor installed at %s %.3s -- %.20s %.20s.",
+    "\n\n --> Sensor not installed.",
+};
+
+const ItemKind filamps = {
+    "SELECT filamp_id, name, serial_nb, ondate, offdate, nb_pchannel FROM Filamp WHERE name LIKE '%s' ORDER BY ondate",
+    "SELECT filamp_id, name, serial_nb, ondate, offdate, nb_pchannel FROM Filamp WHERE serial_nb LIKE '%s' ORDER BY ondate",
+    &Dovrak::FC_Command,
+    [](Dovrak &d) {
+        return std::vector<rdb::Out>{rdb::out(d.filamp_id, &d.ind), rdb::out(d.name, &d.ind),
+                                     rdb::out(d.serial_nb, &d.ind), rdb::out(d.ondate, &d.ind),
+                                     rdb::out(d.offdate, &d.ind), rdb::out(d.nb_pchannel, &d.ind)};
+    },
+    "\n\n\n Found Filter-Amplifier ...\n",
+    print_filamp,
+    &Dovrak::filamp_id,
+    "select sta ,net ,ondate ,offdate  from Station_Filamp where filamp_id=:b0",
+    "\n\n --> Filter-Amplifier installed at %s %.3s -- %.20s %.20s.",
+    "\n\n --> Filter-Amplifier not installed.",
+};
+
+const ItemKind dataloggers = {
+    "SELECT data_id, data_type, serial_nb, firmware_nb, ondate, offdate, nb_board, word_32, word_16, software, software_nb FROM Datalogger WHERE data_type LIKE '%s' ORDER BY ondate",
+    "SELECT data_id, data_type, serial_nb, firmware_nb, ondate, offdate, nb_board, word_32, word_16, software, software_nb FROM Datalogger WHERE serial_nb LIKE '%s' ORDER BY ondate",
+    &Dovrak::DC_Command,
+    [](Dovrak &d) {
+        return std::vector<rdb::Out>{
+            rdb::out(d.data_id, &d.ind),   rdb::out(d.data_type, &d.ind), rdb::out(d.serial_nb, &d.ind),
+            rdb::out(d.firmware_nb, &d.ind), rdb::out(d.ondate, &d.ind),  rdb::out(d.offdate, &d.ind),
+            rdb::out(d.nb_board, &d.ind),  rdb::out(d.word_32, &d.ind),   rdb::out(d.word_16, &d.ind),
+            rdb::out(d.software, &d.ind),  rdb::out(d.software_nb, &d.ind)};
+    },
+    "\n\n\n Found Datalogger ...\n",
+    print_datalogger,
+    &Dovrak::data_id,
+    "select sta ,net ,ondate ,offdate  from Station_Datalogger where data_id=:b0",
+    "\n\n --> Datalogger installed at %s %.3s -- %.20s %.20s.",
+    "\n\n --> Datalogger not installed.",
+};
+
+// Every matching item of one kind with its parts and installations. The
+// item variables are cleared before each fetch, so a NULL column prints as
+// empty text or 0, never as the previous item's value.
+void search(Dovrak &d, const ItemKind &kind)
 {
-    d.DC_Command = reports::format_search(
-        d.by_name ? "SELECT data_id, data_type, serial_nb, firmware_nb, ondate, offdate, nb_board, word_32, word_16, software, software_nb FROM Datalogger WHERE data_type LIKE '%s' ORDER BY ondate"
-                  : "SELECT data_id, data_type, serial_nb, firmware_nb, ondate, offdate, nb_board, word_32, word_16, software, software_nb FROM Datalogger WHERE serial_nb LIKE '%s' ORDER BY ondate",
-        d.Param);
-    rdb::Cursor items;
-    d.sql.prepare(items, d.DC_Command);
-    d.sql.open(items, {});
-    for (;;) {
+    std::string &command = d.*kind.command;
+    command = reports::format_search(d.by_name ? kind.by_name : kind.by_serial, d.Param);
+    const std::vector<rdb::Out> columns = kind.columns(d);
+    clear_item(d);
+    d.sql.for_each_row(command, columns, [&] {
+        std::printf("%s", kind.found);
+        kind.print(d);
+        print_installations(d, kind.installations, d.*kind.id, kind.installed, kind.not_installed);
         clear_item(d);
-        rdb::Indicator *ind = &d.ind;
-        if (d.sql.fetch(items, {rdb::out(d.data_id, ind), rdb::out(d.data_type, ind), rdb::out(d.serial_nb, ind),
-                                rdb::out(d.firmware_nb, ind), rdb::out(d.ondate, ind), rdb::out(d.offdate, ind),
-                                rdb::out(d.nb_board, ind), rdb::out(d.word_32, ind), rdb::out(d.word_16, ind),
-                                rdb::out(d.software, ind), rdb::out(d.software_nb, ind)}) == rdb::no_data)
-            break;
-        std::printf("\n\n\n Found Datalogger ...\n");
-        std::printf("\n\t Type: %.12s -- Serial: %.12s Firmware: %.12s Soft: %.12s Version: %.12s\n\t Nb Board: %d -- Word 32: %d Word 16: %d",
-                    d.data_type, d.serial_nb, d.firmware_nb, d.software, d.software_nb, d.nb_board, d.word_32,
-                    d.word_16);
-
-        print_boards(d);
-
-        print_installations(d, "select sta ,net ,ondate ,offdate  from Station_Datalogger where data_id=:b0",
-                            d.data_id, "\n\n --> Datalogger installed at %s %.3s -- %.20s %.20s.",
-                            "\n\n --> Datalogger not installed.");
-    }
-    d.sql.close(items);
+    });
 }
 
 }  // namespace
@@ -251,9 +263,7 @@ int main(int argc, char **argv)
     reports::translate_wildcards(d.Param);
 
     d.sql.connect();
-    search_sensors(d);
-    search_filamps(d);
-    search_dataloggers(d);
+    for (const ItemKind *kind : {&sensors, &filamps, &dataloggers}) search(d, *kind);
 
     std::printf("\n\n");
     std::printf("\n Disconnecting from ORACLE ...\n\n");

@@ -83,11 +83,8 @@ int main(int argc, char **argv)
                  {rdb::in(s.name)},
                  {rdb::out(s.seqfil_id), rdb::out(s.nb_filter), rdb::out(s.gain), rdb::out(s.frequency),
                   rdb::out(s.lddate)});
-    if (s.lddate[0] == '\0') {
-        std::printf("\n Sorry, this filter sequence is not in the database.\n\n");
-        s.sql.rollback_release();
-        return 1;
-    }
+    if (s.lddate[0] == '\0')
+        s.sql.stop(rdb::Sql::Release::rollback, "\n Sorry, this filter sequence is not in the database.\n\n");
 
     std::printf("\n Nb Filter: %d -- Gain: %11.9f -- Frequency: %5.2f", s.nb_filter, s.gain, s.frequency);
     for (s.i = 1; s.i <= s.nb_filter; ++s.i) print_filter(s);
