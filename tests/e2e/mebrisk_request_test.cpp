@@ -178,6 +178,15 @@ TEST_F(MebriskRequest, FailedRunsAreNamedAndEndTheBatchWithOne)
     EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(MebriskRequest, AChildFloodingStandardErrorNeitherBlocksTheBatchNorTheReader)
+{
+    auto r = mebrisk(line("LOUD", "XY", "BHZ", t1, t10), {}, {{"FAKE_FLOOD", "LOUD.XY"}});
+    EXPECT_EQ(r.out, station_heading + row("LOUD", "XY", t1, t10) + channel_heading +
+                         chan("LOUD", "XY", "BHZ", t1, t10) + "\n");
+    EXPECT_EQ(r.err, std::string(1048576, 'e'));
+    EXPECT_EQ(r.status, 0);
+}
+
 TEST_F(MebriskRequest, FieldsReachTheChildAsDataNeverAsShellText)
 {
     // Each formatted word is one argument, however many blanks, quotes or

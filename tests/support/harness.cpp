@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,7 @@ printf '>\n'
 for a in "$@"; do
   [ -n "${FAKE_KILL:-}" ] && [ "$a" = "$FAKE_KILL" ] && kill -9 $$
   [ -n "${FAKE_FAIL:-}" ] && [ "$a" = "$FAKE_FAIL" ] && exit 3
+  [ -n "${FAKE_FLOOD:-}" ] && [ "$a" = "$FAKE_FLOOD" ] && head -c 1048576 /dev/zero | tr '\0' e >&2
 done
 exit 0
 )";
@@ -204,17 +206,32 @@ TestDatabase::~TestDatabase() { drop_postgresql(); }
 
 namespace {
 
-std::string drain(int fd)
+// Reads both pipes until both are closed, whichever the child fills first:
+// a child that writes more than a pipe holds to one stream must not block
+// while the other is read.
+void drain_both(int out_fd, int err_fd, std::string &out, std::string &err)
 {
-    std::string out;
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    std::string *sinks[2] = {&out, &err};
     char buf[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
+    int open_count = 2;
+    while (open_count > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            throw std::runtime_error("poll failed");
+        }
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+            ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                fds[k].fd = -1;  // poll ignores it from now on
+                --open_count;
+                continue;
+            }
+            sinks[k]->append(buf, static_cast<std::size_t>(n));
+        }
     }
-    return out;
 }
 
 }  // namespace
@@ -263,9 +280,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args, 
     close(out_pipe[1]);
     close(err_pipe[1]);
     RunResult r;
-    // Standard error is small; read it after standard output is closed.
-    r.out = drain(out_pipe[0]);
-    r.err = drain(err_pipe[0]);
+    drain_both(out_pipe[0], err_pipe[0], r.out, r.err);
     close(out_pipe[0]);
     close(err_pipe[0]);
     int status = 0;

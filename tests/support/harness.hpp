@@ -73,7 +73,8 @@ std::string tools_dir();
 
 // A stand-in child program for the drivers' tests (a shell script): prints
 // its argument count and arguments; exits 3 when an argument equals
-// FAKE_FAIL and kills itself when one equals FAKE_KILL.
+// FAKE_FAIL, kills itself when one equals FAKE_KILL, and writes 1 MiB to
+// standard error when one equals FAKE_FLOOD.
 extern const char *const echo_tool;
 
 // Every regular file below root: relative path -> content.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "db/date_text.hpp"
+#include "run_arguments.hpp"
 #include "text_util.hpp"
 
 using namespace rdb;
