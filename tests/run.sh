@@ -1,12 +1,14 @@
 #!/bin/sh
-# Builds the project and runs every test: once on SQLite, and once more on
-# PostgreSQL in a throw-away cluster when a PostgreSQL server is installed
-# (set RESPONSE_TEST_SQLITE_ONLY=1 to skip that).
+# Installs what is missing (tools/install-packages.sh), builds the project
+# and runs every test: once on SQLite, and once more on PostgreSQL in a
+# throw-away cluster when a PostgreSQL server is installed (set
+# RESPONSE_TEST_SQLITE_ONLY=1 to skip that).
 # Usage: tests/run.sh [BUILD_DIR]   (default: build)
 # Extra CMake options may be given in CMAKE_ARGS.
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
+tools/install-packages.sh
 # Leaks inside third-party libraries that the sanitizer build would report.
 LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export LSAN_OPTIONS

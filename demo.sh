@@ -1,0 +1,19 @@
+#!/bin/sh
+# The main job on the bundled demo, from a fresh Debian 12 machine: installs
+# what is missing, builds the tool set, makes the header tree of the demo
+# network from demo/req and the demo database, and says where it is.
+# Usage: ./demo.sh [OUTPUT_DIR]   (default: build/demo-output)
+set -eu
+cd "$(dirname "$0")"
+tools/install-packages.sh
+cmake -S . -B build >/dev/null
+cmake --build build -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
+
+out=$(mkdir -p "${1:-build/demo-output}" && cd "${1:-build/demo-output}" && pwd)
+rm -rf "$out/tree"
+status=0
+(cd demo && RESPONSE_DB=../build/demo.db DATA_ROOT="$out/tree" ../build/bin/Mebrisk >"$out/mebrisk.log") || status=$?
+
+echo "Header tree:  $out/tree ($(find "$out/tree" -type f | wc -l) files; H.A, HILL.XY/B050, HILL.XY/BHZ./B052, ...)"
+echo "Run log:      $out/mebrisk.log"
+exit $status

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing the tool
+# set need, when any is missing: with apt-get as root, through sudo
+# otherwise; without either it names what is missing and fails.
+set -eu
+packages="cmake g++ make dpkg-dev python3 sqlite3 libsqlite3-dev libsoci-dev libboost-dev libpq-dev
+  postgresql googletest libgtest-dev"
+missing=""
+for p in $packages; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" = 0 ]; then
+  as_root=""
+elif command -v sudo >/dev/null 2>&1; then
+  as_root="sudo"
+else
+  echo "install-packages: missing Debian packages:$missing; run as root to install them" >&2
+  exit 1
+fi
+echo "install-packages: installing$missing"
+$as_root apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq $missing >/dev/null
