@@ -12,14 +12,9 @@
 #include "sqlite_functions.hpp"
 
 namespace rdb {
-
 namespace {
 
-bool is_postgresql_alias(const std::string &alias)
-{
-    return alias.rfind("postgresql://", 0) == 0 || alias.rfind("postgres://", 0) == 0 ||
-           alias.find("dbname=") != std::string::npos || alias.find("host=") != std::string::npos;
-}
+bool starts_with(const std::string &text, const char *prefix) { return text.rfind(prefix, 0) == 0; }
 
 std::string percent_decoded(const std::string &text)
 {
@@ -47,57 +42,70 @@ std::string conninfo_value(const std::string &value)
     return out + "'";
 }
 
-// Key/value connection string for libpq from the alias, with the tools'
-// account: a URI postgresql://HOST[:PORT]/DBNAME[?KEY=VALUE&...] (HOST may be
-// a percent-encoded socket directory), or key/value pairs as libpq takes them.
-std::string postgresql_conninfo(const std::string &alias, const std::string &user,
-                                const std::string &password)
+// A connection that cannot be made, or a server that stops answering, ends
+// the run with an error instead of a wait without end; the alias's own
+// values come later and so take precedence.
+const char *const postgresql_defaults =
+    "connect_timeout='10' keepalives='1' keepalives_idle='30' keepalives_interval='10' keepalives_count='3' ";
+
+// libpq key/value pairs from a URI postgresql://HOST[:PORT]/DBNAME[?KEY=VALUE&...]
+// (HOST may be a percent-encoded socket directory).
+std::string uri_conninfo(const std::string &uri, std::size_t scheme_size)
 {
     std::string conninfo;
-    for (const char *scheme : {"postgresql://", "postgres://"}) {
-        const std::size_t n = std::strlen(scheme);
-        if (alias.compare(0, n, scheme) != 0) continue;
-        std::string rest = alias.substr(n);
-        std::string query;
-        if (std::size_t q = rest.find('?'); q != std::string::npos) {
-            query = rest.substr(q + 1);
-            rest.erase(q);
-        }
-        std::string authority = rest.substr(0, rest.find('/'));
-        std::string dbname = rest.find('/') == std::string::npos ? "" : rest.substr(rest.find('/') + 1);
-        std::string host = authority, port;
-        if (std::size_t colon = authority.rfind(':');
-            colon != std::string::npos && authority.find(']', colon) == std::string::npos) {
-            host = authority.substr(0, colon);
-            port = authority.substr(colon + 1);
-        }
-        if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-        if (!host.empty()) conninfo += "host=" + conninfo_value(percent_decoded(host)) + " ";
-        if (!port.empty()) conninfo += "port=" + conninfo_value(port) + " ";
-        if (!dbname.empty()) conninfo += "dbname=" + conninfo_value(percent_decoded(dbname)) + " ";
-        for (std::size_t pos = 0; pos < query.size();) {
-            std::size_t amp = query.find('&', pos);
-            std::string pair = query.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
-            if (std::size_t eq = pair.find('='); eq != std::string::npos)
-                conninfo += pair.substr(0, eq) + "=" + conninfo_value(percent_decoded(pair.substr(eq + 1))) + " ";
-            pos = amp == std::string::npos ? query.size() : amp + 1;
-        }
-        return conninfo + "user=" + conninfo_value(user) + " password=" + conninfo_value(password);
+    std::string rest = uri.substr(scheme_size);
+    std::string query;
+    if (std::size_t q = rest.find('?'); q != std::string::npos) {
+        query = rest.substr(q + 1);
+        rest.erase(q);
     }
-    return alias + " user=" + conninfo_value(user) + " password=" + conninfo_value(password);
+    std::string authority = rest.substr(0, rest.find('/'));
+    std::string dbname = rest.find('/') == std::string::npos ? "" : rest.substr(rest.find('/') + 1);
+    std::string host = authority, port;
+    if (std::size_t colon = authority.rfind(':');
+        colon != std::string::npos && authority.find(']', colon) == std::string::npos) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+    }
+    if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (!host.empty()) conninfo += "host=" + conninfo_value(percent_decoded(host)) + " ";
+    if (!port.empty()) conninfo += "port=" + conninfo_value(port) + " ";
+    if (!dbname.empty()) conninfo += "dbname=" + conninfo_value(percent_decoded(dbname)) + " ";
+    for (std::size_t pos = 0; pos < query.size();) {
+        std::size_t amp = query.find('&', pos);
+        std::string pair = query.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
+        std::size_t eq = pair.find('=');
+        std::string key = pair.substr(0, eq);
+        for (char c : key)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+                throw std::invalid_argument("RESPONSE_DB: '" + key + "' is not a connection option name");
+        if (eq != std::string::npos) conninfo += key + "=" + conninfo_value(percent_decoded(pair.substr(eq + 1))) + " ";
+        pos = amp == std::string::npos ? query.size() : amp + 1;
+    }
+    return conninfo;
 }
 
 void open_sqlite(soci::session &session, const std::string &path)
 {
+    // SOCI reads the path from its own connection string, between double
+    // quotes: one in the path would end it and let the rest be read as
+    // options.
+    if (path.empty()) throw std::invalid_argument("RESPONSE_DB: no SQLite file named");
+    if (path.find('"') != std::string::npos)
+        throw std::invalid_argument("RESPONSE_DB: a SQLite file name may not hold a double quote: " + path);
     // The tools never write: the file is opened read-only, so a missing
     // file is an error rather than a new empty database.
     session.open(soci::sqlite3, "db=\"" + path + "\" readonly=true");
     auto *backend = static_cast<soci::sqlite3_session_backend *>(session.get_backend());
     if (register_sqlite_functions(reinterpret_cast<::sqlite3 *>(backend->conn_)) != SQLITE_OK)
         throw std::runtime_error("cannot register the date functions");
+    // A writer holding the file (a load in progress) is waited for, a few
+    // seconds, rather than failing the run at once.
+    session << "PRAGMA busy_timeout=5000";
     // A run is one read transaction over a cached database: SQLite then
-    // takes its file lock once, and repeated statements hit memory.
-    session << "PRAGMA mmap_size=1073741824";
+    // takes its file lock once, and repeated statements hit memory. The
+    // file is read, not mapped: a file cut short or replaced while a run
+    // reads it is then an error status, not a SIGBUS.
     session << "PRAGMA cache_size=-65536";
     // Text comparisons are case-sensitive in the tools' statements, LIKE
     // included, as on the server databases the tools also run against.
@@ -115,11 +123,26 @@ void open_postgresql(soci::session &session, const std::string &conninfo)
     // Dates are text and never meet a time zone, but pin the session to UTC
     // all the same; the tools' TO_DATE and TO_CHAR come before pg_catalog's.
     session << "SET TIME ZONE 'UTC'";
+    // A backslash in a literal is a backslash whatever the server's default:
+    // a search pattern can never end its literal early.
+    session << "SET standard_conforming_strings = on";
     session << "SELECT set_config('search_path', 'rtools, ' || current_setting('search_path') || ', pg_catalog', false)";
     restart_read_transaction(session);
 }
 
 }  // namespace
+
+DatabaseAddress resolve_alias(const std::string &alias, const std::string &user, const std::string &password)
+{
+    const std::string account = "user=" + conninfo_value(user) + " password=" + conninfo_value(password);
+    for (const char *scheme : {"postgresql://", "postgres://"})
+        if (starts_with(alias, scheme))
+            return {Dialect::postgresql, postgresql_defaults + uri_conninfo(alias, std::strlen(scheme)) + account};
+    if (starts_with(alias, "postgresql:"))
+        return {Dialect::postgresql, postgresql_defaults + alias.substr(11) + " " + account};
+    if (starts_with(alias, "sqlite:")) return {Dialect::sqlite, alias.substr(7)};
+    return {Dialect::sqlite, alias};
+}
 
 void restart_read_transaction(soci::session &session)
 {
@@ -131,12 +154,12 @@ void restart_read_transaction(soci::session &session)
 Dialect open_session(soci::session &session, const std::string &alias, const std::string &user,
                      const std::string &password)
 {
-    if (is_postgresql_alias(alias)) {
-        open_postgresql(session, postgresql_conninfo(alias, user, password));
-        return Dialect::postgresql;
-    }
-    open_sqlite(session, alias);
-    return Dialect::sqlite;
+    DatabaseAddress address = resolve_alias(alias, user, password);
+    if (address.dialect == Dialect::postgresql)
+        open_postgresql(session, address.target);
+    else
+        open_sqlite(session, address.target);
+    return address.dialect;
 }
 
 }  // namespace rdb

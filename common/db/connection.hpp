@@ -13,10 +13,21 @@ class session;
 
 namespace rdb {
 
+// Where a database alias points. The backend is chosen by the alias's form
+// alone, never by what it contains:
+//   postgresql://HOST[:PORT]/DBNAME[?KEY=VALUE&...] or postgres://...
+//   postgresql:KEY=VALUE ...       libpq key/value pairs
+//   sqlite:PATH, or a plain PATH   a SQLite file, opened read only
+// target: the SQLite path, or the whole libpq connection string with the
+// timeouts and the account.
+struct DatabaseAddress {
+    Dialect dialect;
+    std::string target;
+};
+DatabaseAddress resolve_alias(const std::string &alias, const std::string &user, const std::string &password);
+
 // Opens session on the database that alias names, logged in as user, and
 // returns the dialect of its backend. Throws a std::exception on failure.
-//   alias: a SQLite file path (opened read only), or a PostgreSQL URI
-//   postgresql://HOST[:PORT]/DBNAME[?KEY=VALUE&...], or libpq key/value pairs.
 Dialect open_session(soci::session &session, const std::string &alias, const std::string &user,
                      const std::string &password);
 

@@ -9,6 +9,7 @@
 
 #include "connection.hpp"
 #include "date_text.hpp"
+#include "number_text.hpp"
 #include "statement_text.hpp"
 
 namespace rdb {
@@ -29,9 +30,9 @@ struct CachedStatement {
     std::vector<int> in_int;
 
     std::vector<Out::Kind> out_kinds;
-    std::vector<std::string> out_text;
-    std::vector<int> out_int;
-    std::vector<double> out_double;
+    std::vector<std::string> out_text;  // every kind: numbers are parsed from their text
+    std::vector<std::int32_t> out_whole;  // parsed before any variable is written
+    std::vector<double> out_real;
     std::vector<soci::indicator> out_ind;
 };
 
@@ -152,25 +153,13 @@ struct Database::Impl {
     {
         const std::size_t n = outputs.size();
         s.out_text.resize(n);
-        s.out_int.resize(n);
-        s.out_double.resize(n);
+        s.out_whole.resize(n);
+        s.out_real.resize(n);
         s.out_ind.resize(n);
         std::size_t k = 0;
         for (const Out &o : outputs) {
             s.out_kinds.push_back(o.kind);
-            switch (o.kind) {
-            case Out::Kind::text:
-            case Out::Kind::chr:
-                s.st->exchange(soci::into(s.out_text[k], s.out_ind[k]));
-                break;
-            case Out::Kind::i32:
-                s.st->exchange(soci::into(s.out_int[k], s.out_ind[k]));
-                break;
-            case Out::Kind::f32:
-            case Out::Kind::f64:
-                s.st->exchange(soci::into(s.out_double[k], s.out_ind[k]));
-                break;
-            }
+            s.st->exchange(soci::into(s.out_text[k], s.out_ind[k]));
             ++k;
         }
         for (std::size_t i = 0; i < s.in_kinds.size(); ++i) {
@@ -185,24 +174,44 @@ struct Database::Impl {
         s.prepared = true;
     }
 
+    // A column's error: status and message naming the value and the column.
+    int column_error(int status, const char *what, const CachedStatement &s, std::size_t k)
+    {
+        return fail(status, std::string(what) + ": '" + s.out_text[k] + "' (column " + std::to_string(k + 1) +
+                                " of: " + s.text + ")");
+    }
+
     // Output rules: checked for every column first, so that an error leaves
     // every variable as it was.
     int store_outputs(CachedStatement &s, Outputs outputs)
     {
         std::size_t k = 0;
         for (const Out &o : outputs) {
+            const std::string &v = s.out_text[k];
             if (s.out_ind[k] == soci::i_null) {
                 if (!o.ind)
                     return fail(err_null_no_indicator,
-                                "ORA-01405: fetched column value is NULL (column " +
-                                    std::to_string(k + 1) + " of: " + s.text + ")");
+                                "ORA-01405: fetched column value is NULL (column " + std::to_string(k + 1) +
+                                    " of: " + s.text + ")");
             } else if (o.kind == Out::Kind::text || o.kind == Out::Kind::chr) {
                 std::size_t room = o.kind == Out::Kind::text ? o.width - 1 : 1;
-                if (s.out_text[k].size() > room)
-                    return fail(err_truncated,
-                                "ORA-01406: fetched column value was truncated (column " +
-                                    std::to_string(k + 1) + ", '" + s.out_text[k] + "' longer than " +
-                                    std::to_string(room) + " characters, of: " + s.text + ")");
+                if (v.size() > room)
+                    return fail(err_truncated, "ORA-01406: fetched column value was truncated (column " +
+                                                   std::to_string(k + 1) + ", '" + v + "' longer than " +
+                                                   std::to_string(room) + " characters, of: " + s.text + ")");
+                // A C text would end at the NUL and drop the rest unseen.
+                if (v.find('\0') != std::string::npos)
+                    return fail(err_generic, "ORA-01406: fetched text holds a NUL byte (column " +
+                                                 std::to_string(k + 1) + " of: " + s.text + ")");
+            } else {
+                NumberText status = o.kind == Out::Kind::i32 ? parse_int32(v, s.out_whole[k])
+                                                             : parse_real(v, s.out_real[k]);
+                if (status == NumberText::not_a_number)
+                    return column_error(err_invalid_number, "ORA-01722: invalid number", s, k);
+                if (status == NumberText::out_of_range)
+                    return column_error(err_integer_overflow, "ORA-01455: converting column overflows integer datatype", s, k);
+                if (status == NumberText::not_finite)
+                    return column_error(err_numeric_overflow, "ORA-01426: numeric overflow", s, k);
             }
             ++k;
         }
@@ -214,26 +223,26 @@ struct Database::Impl {
                 continue;
             }
             if (o.ind) *o.ind = 0;
+            const std::string &v = s.out_text[k];
             switch (o.kind) {
             case Out::Kind::text: {
                 char *buf = static_cast<char *>(o.target);
-                const std::string &v = s.out_text[k];
                 std::memcpy(buf, v.data(), v.size());
                 std::memset(buf + v.size(), ' ', o.width - 1 - v.size());
                 buf[o.width - 1] = '\0';
                 break;
             }
             case Out::Kind::chr:
-                *static_cast<char *>(o.target) = s.out_text[k].empty() ? ' ' : s.out_text[k][0];
+                *static_cast<char *>(o.target) = v.empty() ? ' ' : v[0];
                 break;
             case Out::Kind::i32:
-                *static_cast<std::int32_t *>(o.target) = s.out_int[k];
+                *static_cast<std::int32_t *>(o.target) = s.out_whole[k];
                 break;
             case Out::Kind::f32:
-                *static_cast<float *>(o.target) = static_cast<float>(s.out_double[k]);
+                *static_cast<float *>(o.target) = static_cast<float>(s.out_real[k]);
                 break;
             case Out::Kind::f64:
-                *static_cast<double *>(o.target) = s.out_double[k];
+                *static_cast<double *>(o.target) = s.out_real[k];
                 break;
             }
             ++k;

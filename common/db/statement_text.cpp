@@ -99,14 +99,30 @@ ParsedStatement parse_statement(const std::string &text)
 std::string adapt_to_dialect(const std::string &sql, Dialect dialect)
 {
     std::string out;
-    out.reserve(sql.size() + 8);
-    bool quoted = false;      // inside a 'literal'
-    bool identifier = false;  // inside a "quoted identifier"
+    out.reserve(sql.size() + 16);
+    bool quoted = false;        // inside a 'literal'
+    bool identifier = false;    // inside a "quoted identifier"
+    bool like_pattern = false;  // the next literal is a LIKE pattern
     for (std::size_t i = 0; i < sql.size(); ++i) {
         char c = sql[i];
-        if (c == '\'' && !identifier) quoted = !quoted;
+        if (c == '\'' && !identifier) {
+            out += c;
+            // A doubled quote inside a literal is a quote, not its end.
+            if (quoted && i + 1 < sql.size() && sql[i + 1] == '\'') {
+                out += sql[++i];
+                continue;
+            }
+            quoted = !quoted;
+            // PostgreSQL's LIKE takes a backslash as its escape unless told
+            // otherwise; SQLite's has none. Without one, a backslash in a
+            // pattern matches a backslash on both.
+            if (!quoted && like_pattern && dialect == Dialect::postgresql) out += " ESCAPE ''";
+            if (!quoted) like_pattern = false;
+            continue;
+        }
         if (c == '"' && !quoted) identifier = !identifier;
         const bool bare = !quoted && !identifier;
+        if (bare && word_at(sql, i, "like")) like_pattern = true;
         if (bare && dialect == Dialect::sqlite && word_at(sql, i, "truetime") && i + 8 < sql.size() &&
             sql[i + 8] == '.') {
             i += 8;  // drop "TRUETIME." and keep the function's own name

@@ -24,8 +24,9 @@ int count_placeholders(const std::string &sql);
 
 enum class Dialect { sqlite, postgresql };
 
-// Rewrites what a backend cannot parse as written, and nothing else:
-// SQLite has no qualified function names; PostgreSQL reserves OFFSET.
+// Rewrites what a backend cannot parse as written, or would read otherwise,
+// and nothing else: SQLite has no qualified function names; PostgreSQL
+// reserves OFFSET and escapes LIKE patterns with a backslash.
 std::string adapt_to_dialect(const std::string &sql, Dialect dialect);
 
 }  // namespace rdb

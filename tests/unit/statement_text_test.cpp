@@ -35,11 +35,16 @@ TEST(StatementText, DialectRewritesOnlyWhatTheBackendCannotParse)
     EXPECT_EQ(adapt_to_dialect(dm, Dialect::sqlite), dm);
     EXPECT_EQ(adapt_to_dialect(dm, Dialect::postgresql),
               "select samprate ,factor ,\"offset\" ,delay   from DM where key=:b5");
-    EXPECT_EQ(adapt_to_dialect("select x from T where name LIKE 'offset'", Dialect::postgresql),
-              "select x from T where name LIKE 'offset'");
+    EXPECT_EQ(adapt_to_dialect("select x from T where name = 'offset'", Dialect::postgresql),
+              "select x from T where name = 'offset'");
     // Any spelling of the bare word names the one lower-case column; an
     // already quoted one is left as it is.
     EXPECT_EQ(adapt_to_dialect("select OFFSET ,DM.Offset from DM", Dialect::postgresql),
               "select \"offset\" ,DM.\"offset\" from DM");
     EXPECT_EQ(adapt_to_dialect("select \"offset\" from DM", Dialect::postgresql), "select \"offset\" from DM");
+    // A LIKE pattern has no escape character on either backend.
+    const std::string like = "SELECT a FROM T WHERE name LIKE 'x\\_''y' ORDER BY ondate";
+    EXPECT_EQ(adapt_to_dialect(like, Dialect::sqlite), like);
+    EXPECT_EQ(adapt_to_dialect(like, Dialect::postgresql),
+              "SELECT a FROM T WHERE name LIKE 'x\\_''y' ESCAPE '' ORDER BY ondate");
 }
