@@ -29,7 +29,7 @@ void write_channel(Quorvex &q)
     Convert_Date(q.sql, q.ondate, q.on_date);
     Convert_Date(q.sql, q.offdate, q.off_date);
     {
-        Record record;
+        Record record(channel_row(q));
         record.begin(
             "%.3s%04d%.2s%.3s%04d%03d%s~%03d%03d%10.6f%11.6f%7.1f%5.1f%5.1f%5.1f%04d%02d%10.4E%10.4E%04d%s~%s~%s~%c",
             "052", 0, q.location, q.seedchan, 0, q.inid, q.remark, q.unit_signal, q.unit_calib,
@@ -48,7 +48,7 @@ void write_channel(Quorvex &q)
             q, b059, "059",
             "select comment_id ,comment_level  from Channel_Comment where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
             {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location), rdb::in_date(q.date)},
-            q.ondate, q.offdate);
+            q.ondate, q.offdate, channel_row(q));
     }
 
     write_response(q, b052);

@@ -20,15 +20,16 @@ class TreeFile;
 // NULL symmetry, which keeps the code mapped last, always gives "A").
 void apply_name_and_symmetry_rules(Quorvex &q);
 
-// Numerator rows 1 to q.nb_num of q.dc_key, each formatted "%14.7E".
-std::vector<std::string> read_numerators(Quorvex &q);
+// Numerator rows 1 to q.nb_num of q.dc_key.
+std::vector<double> read_numerators(Quorvex &q);
 
-// Writes the coefficients as consecutive records, each filled before the
-// next begins: begin(record, count) formats the leading fields with the
-// number of coefficients that record holds (header_size characters when the
-// count is 0). Returns false, writing nothing, when not one coefficient fits.
-bool write_coefficient_records(Quorvex &q, TreeFile &file, std::size_t header_size,
-                               const std::vector<std::string> &coefficients,
+// Writes the coefficients, "%14.7E" each, as consecutive records of row,
+// each filled before the next begins: begin(record, count) formats the
+// leading fields with the number of coefficients that record holds
+// (header_size characters when the count is 0). Returns false, writing
+// nothing, when not one coefficient fits.
+bool write_coefficient_records(Quorvex &q, TreeFile &file, const std::string &row, std::size_t header_size,
+                               const std::vector<double> &coefficients,
                                const std::function<void(Record &, int)> &begin);
 
 }  // namespace quorvex

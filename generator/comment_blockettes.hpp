@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 
 #include "db/host.hpp"
 
@@ -15,6 +16,7 @@ class TreeFile;
 // Every one carries the epoch's start and end, database dates converted to
 // SEED times, not dates of the comment itself.
 void write_comment_blockettes(Quorvex &q, TreeFile &file, const char *type, const char *sql,
-                              std::initializer_list<rdb::In> inputs, const char *start, const char *end);
+                              std::initializer_list<rdb::In> inputs, const char *start, const char *end,
+                              const std::string &row);
 
 }  // namespace quorvex

@@ -67,14 +67,14 @@ void write_formats(Quorvex &q, TreeFile &file)
         q.sql.select("select count(*)  into :b0  from D_Format_Data where id=:b1", {rdb::in(q.id)},
                      {rdb::out(q.nb_keys)});
         rdb::Remove_Blank(q.name);
-        Record record;
+        Record record("data format " + std::to_string(q.id));
         record.begin("%.3s%04d%s~%04d%03d%02d", "030", 0, q.name, q.id, q.family, q.nb_keys);
         // A missing row_id leaves key_d as it was: the previous key repeats.
         for (q.i = 1; q.i <= q.nb_keys; ++q.i) {
             q.sql.select("select key_d into :b0  from D_Format_Data where (id=:b1 and row_id=:b2)",
                          {rdb::in(q.id), rdb::in(q.i)}, {rdb::out(q.key_d)});
             rdb::Remove_Blank(q.key_d);
-            record.append("%s~", q.key_d);
+            record.append_group(7, "%s~", q.key_d);
         }
         write_record(q.sql, file, record);
     });
@@ -87,7 +87,7 @@ void write_comments(Quorvex &q, TreeFile &file)
                        {rdb::out(q.id), rdb::out(q.class_), rdb::out(q.description), rdb::out(q.unit)},
                        [&q, &file] {
         rdb::Remove_Blank(q.description);
-        Record record;
+        Record record("comment " + std::to_string(q.id));
         record.begin("%.3s%04d%04d%c%s~%03d", "031", 0, q.id, q.class_, q.description, q.unit);
         write_record(q.sql, file, record);
     });
@@ -105,7 +105,7 @@ void write_abbreviations(Quorvex &q, TreeFile &file)
          q.sql.fetch(abbreviations, {rdb::out(q.id, ind), rdb::out(q.description, ind)}) != rdb::no_data;
          ind = nullptr) {
         rdb::Remove_Blank(q.description);
-        Record record;
+        Record record("abbreviation " + std::to_string(q.id));
         record.begin("%.3s%04d%03d%s~", "033", 0, q.id, q.description);
         write_record(q.sql, file, record);
     }
@@ -121,7 +121,7 @@ void write_units(Quorvex &q, TreeFile &file)
         for (char *c = q.name; *c; ++c)
             *c = *c == ' ' ? '.' : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         rdb::Remove_Blank(q.description);
-        Record record;
+        Record record("unit " + std::to_string(q.id));
         record.begin("%.3s%04d%03d%s~%s~", "034", 0, q.id, q.name, q.description);
         write_record(q.sql, file, record);
     });
@@ -138,7 +138,7 @@ void write_fir_filters(Quorvex &q, TreeFile &file)
                      {rdb::in(q.dc_key)}, {rdb::out(q.nb_num)});
         q.sql.select("select id into :b0  from D_Unit where name='COUNTS'", {}, {rdb::out(q.unit_in)});
         q.unit_out = q.unit_in;
-        std::vector<std::string> coefficients = read_numerators(q);
+        std::vector<double> coefficients = read_numerators(q);
 
         // A filter longer than one record continues in further blockettes
         // 41 with the same leading fields, each counting the coefficients
@@ -146,7 +146,8 @@ void write_fir_filters(Quorvex &q, TreeFile &file)
         const char *head = "%.3s%04d%04d%s~%c%03d%03d%04d";
         const std::size_t head_size =
             formatted_size(head, "041", 0, q.dc_key, q.rname, q.symmetry, q.unit_in, q.unit_out, 0);
-        if (!write_coefficient_records(q, file, head_size, coefficients, [&q, head](Record &record, int count) {
+        if (!write_coefficient_records(q, file, "filter key " + std::to_string(q.dc_key), head_size, coefficients,
+                                       [&q, head](Record &record, int count) {
                 record.begin(head, "041", 0, q.dc_key, q.rname, q.symmetry, q.unit_in, q.unit_out, count);
             }))
             q.sql.stop(rdb::Sql::Release::rollback,
@@ -175,12 +176,12 @@ void write_polynomials(Quorvex &q, TreeFile &file)
         else
             q.sql.stop(rdb::Sql::Release::none, "\n Error: Units for polynomial [%s] not found.\n\n", q.pname);
 
-        Record record;
+        Record record("polynomial key " + std::to_string(q.pn_key));
         record.begin("%.3s%04d%04d%s~%c%03d%03d%c%c%12.5E%12.5E%12.5E%12.5E%12.5E%03d", "042", 0,
-                     q.pn_key + polynomial_key_offset, q.pname, 'P', q.unit_in, q.unit_out, q.poly_type,
+                     polynomial_lookup_key(q.pn_key), q.pname, 'P', q.unit_in, q.unit_out, q.poly_type,
                      'A', 0.0, 1.0, static_cast<double>(q.lower_bound),
                      static_cast<double>(q.upper_bound), static_cast<double>(q.max_error), q.nb_coeff);
-        if (!append_polynomial_coefficients(q, record))
+        if (!append_polynomial_coefficients(q, record, 16))
             q.sql.stop(rdb::Sql::Release::rollback,
                        "\n Error: Polynomial [%s] (key %d) has %d coefficients, more than one blockette 42 "
                        "holds.\n\n",

@@ -1,38 +1,155 @@
 #include "record.hpp"
 
+#include <cctype>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 
 namespace quorvex {
+namespace {
 
-void Record::vappend(const char *format, va_list args)
+std::string formatted(const std::string &spec, ...)
 {
-    char small[256];
-    va_list again;
+    va_list args, again;
+    va_start(args, spec);
     va_copy(again, args);
-    int n = std::vsnprintf(small, sizeof small, format, args);
+    char small[128];
+    int n = std::vsnprintf(small, sizeof small, spec.c_str(), args);
+    va_end(args);
     if (n < 0) {
         va_end(again);
         throw std::runtime_error("record formatting failed");
     }
+    std::string out;
     if (static_cast<std::size_t>(n) < sizeof small) {
-        text_.append(small, static_cast<std::size_t>(n));
+        out.assign(small, static_cast<std::size_t>(n));
     } else {
-        std::size_t at = text_.size();
-        text_.resize(at + static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(text_.data() + at, static_cast<std::size_t>(n) + 1, format, again);
-        text_.resize(at + static_cast<std::size_t>(n));
+        out.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(out.data(), out.size(), spec.c_str(), again);
+        out.resize(static_cast<std::size_t>(n));
     }
     va_end(again);
+    return out;
+}
+
+// Why a text cannot stand in a field, or nullptr.
+const char *unfit_text(std::string_view text)
+{
+    for (unsigned char c : text) {
+        if (c == '~') return "holds \"~\", the field terminator";
+        if (c < 0x20 || c == 0x7f) return "holds a control character";
+        if (c > 0x7f) return "holds a byte outside printable ASCII";
+    }
+    return nullptr;
+}
+
+// The value as a message can show it: control characters and bytes beyond
+// ASCII as escapes.
+std::string printable(std::string_view text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c >= 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+void Record::vappend(const char *format, va_list *args)
+{
+    for (const char *p = format; *p;) {
+        if (*p != '%' || p[1] == '%') {
+            text_ += *p;
+            p += *p == '%' ? 2 : 1;
+            continue;
+        }
+        const char *spec_begin = p++;
+        bool left = false;
+        while (*p == '-' || *p == '0' || *p == '+' || *p == ' ' || *p == '#') left |= *p++ == '-';
+        int width = -1, precision = -1;
+        if (std::isdigit(static_cast<unsigned char>(*p))) width = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
+        if (*p == '.') {
+            ++p;
+            precision = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
+        }
+        const char conversion = *p++;
+        const std::string spec(spec_begin, p);
+        const int field = next_field_++;
+
+        std::string out;
+        std::string_view shown;  // the value as a message shows it
+        const char *reason = nullptr;
+        std::string why;
+        switch (conversion) {
+        case 'd':
+            out = formatted(spec, va_arg(*args, int));
+            if (width > 0 && out.size() != static_cast<std::size_t>(width))
+                why = "is wider than its " + std::to_string(width) + " characters";
+            break;
+        case 'c':
+            out.assign(1, static_cast<char>(va_arg(*args, int)));
+            reason = unfit_text(out);
+            break;
+        case 'f':
+        case 'E': {
+            double v = va_arg(*args, double);
+            out = formatted(spec, v);
+            if (!std::isfinite(v))
+                why = "is not a finite number";
+            else if (width > 0 && out.size() != static_cast<std::size_t>(width))
+                why = "is wider than its " + std::to_string(width) + " characters";
+            break;
+        }
+        case 's': {
+            std::string_view v = va_arg(*args, const char *);
+            std::size_t limit = width >= 0 && left ? static_cast<std::size_t>(width)
+                                : precision >= 0   ? static_cast<std::size_t>(precision)
+                                                   : std::string_view::npos;
+            if (v.size() > limit) why = "is longer than its " + std::to_string(limit) + " characters";
+            reason = unfit_text(v);
+            shown = v;
+            out.assign(v.substr(0, limit));
+            // A code shorter than its field is filled with blanks on the right.
+            if (limit != std::string_view::npos) out.resize(limit, ' ');
+            break;
+        }
+        default:
+            throw std::logic_error(std::string("record format conversion not supported: ") + spec);
+        }
+        if (field == 1) blockette_ = std::atoi(out.c_str());
+        if (reason) why = reason;
+        if (conversion != 's') {
+            shown = out;
+            while (!shown.empty() && shown.front() == ' ') shown.remove_prefix(1);
+        }
+        if (!why.empty() && !problem_) problem_ = FieldProblem{blockette_, field, printable(shown), why};
+        text_ += out;
+    }
 }
 
 void Record::begin(const char *format, ...)
 {
     text_.clear();
+    problem_.reset();
+    next_field_ = 1;
     va_list args;
     va_start(args, format);
-    vappend(format, args);
+    vappend(format, &args);
     va_end(args);
 }
 
@@ -40,7 +157,16 @@ void Record::append(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    vappend(format, args);
+    vappend(format, &args);
+    va_end(args);
+}
+
+void Record::append_group(int first_field, const char *format, ...)
+{
+    next_field_ = first_field;
+    va_list args;
+    va_start(args, format);
+    vappend(format, &args);
     va_end(args);
 }
 

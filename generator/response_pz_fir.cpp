@@ -23,7 +23,7 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
     q.sql.select("select count(*)  into :b0  from PZ_Data where (key=:b1 and type='Z')",
                  {rdb::in(q.pz_key)}, {rdb::out(q.nb_zeros)});
 
-    Record record;
+    Record record(stage_row(q));
     record.begin("%.3s%04d%c%02d%03d%03d%12.5E%12.5E%03d", "053", 0, q.tf_type, q.i, q.unit_in,
                  q.unit_out, static_cast<double>(q.AO), static_cast<double>(q.AF), q.nb_zeros);
 
@@ -36,21 +36,22 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
     if (groups > static_cast<long long>(fit))
         refuse_long_blockette(q, 53, "zeros and poles", static_cast<std::int32_t>(groups), fit);
 
-    // One zero or pole: real and imaginary part, then their errors.
-    auto append_row = [&q, &record](const char *sql) {
+    // One zero or pole, its group's fields from first_field on: real and
+    // imaginary part, then their errors.
+    auto append_row = [&q, &record](const char *sql, int first_field) {
         q.sql.select(sql, {rdb::in(q.pz_key), rdb::in(q.j)},
                      {rdb::out(q.r_value), rdb::out(q.r_error, &q.ind), rdb::out(q.i_value),
                       rdb::out(q.i_error, &q.ind)});
-        record.append("%12.5E%12.5E%12.5E%12.5E", static_cast<double>(q.r_value),
-                      static_cast<double>(q.i_value), static_cast<double>(q.r_error),
-                      static_cast<double>(q.i_error));
+        record.append_group(first_field, "%12.5E%12.5E%12.5E%12.5E", static_cast<double>(q.r_value),
+                            static_cast<double>(q.i_value), static_cast<double>(q.r_error),
+                            static_cast<double>(q.i_error));
     };
     for (q.j = 1; q.j <= q.nb_zeros; ++q.j)
-        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='Z' and key=:b6) and row_key=:b7)");
-    record.append("%03d", q.nb_poles);
+        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='Z' and key=:b6) and row_key=:b7)", 10);
+    record.append_group(14, "%03d", q.nb_poles);
     // Poles continue the row numbering after the zeros.
     for (q.j = q.nb_zeros + 1; q.j <= q.nb_zeros + q.nb_poles; ++q.j)
-        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='P' and key=:b6) and row_key=:b7)");
+        append_row("select r_value ,r_error ,i_value ,i_error into :b0,:b1:b2,:b3,:b4:b5  from PZ_Data where ((type='P' and key=:b6) and row_key=:b7)", 15);
     write_record(q.sql, b052, record);
 }
 
@@ -64,7 +65,7 @@ void write_fir(Quorvex &q, TreeFile &b052)
     apply_name_and_symmetry_rules(q);
     q.sql.select("select count(*)  into :b0  from DC_Data where (type='N' and key=:b1)",
                  {rdb::in(q.dc_key)}, {rdb::out(q.nb_num)});
-    std::vector<std::string> coefficients = read_numerators(q);
+    std::vector<double> coefficients = read_numerators(q);
 
     // A long FIR continues in further blockettes 61 of the same stage, each
     // with the same leading fields and the count of what it holds. The count
@@ -73,7 +74,8 @@ void write_fir(Quorvex &q, TreeFile &b052)
     const char *header = "%.3s%04d%02d%s~%c%03d%03d%04d";
     std::size_t header_size =
         formatted_size(header, "061", 0, q.i, q.rname, q.symmetry, q.unit_in, q.unit_out, 0);
-    if (!write_coefficient_records(q, b052, header_size, coefficients, [&q, header](Record &record, int count) {
+    if (!write_coefficient_records(q, b052, stage_row(q), header_size, coefficients,
+                                   [&q, header](Record &record, int count) {
             record.begin(header, "061", 0, q.i, q.rname, q.symmetry, q.unit_in, q.unit_out, count);
         }))
         refuse_long_blockette(q, 61, "coefficients", q.nb_num, 0);
@@ -93,9 +95,9 @@ void write_coefficients(Quorvex &q, TreeFile &b052)
         // No coefficient set: an empty digital stage, type "D" whatever
         // tf_type says.
         announce_blockette(q, 54, q.i);
-        Record record;
-        record.begin("%.3s%04d%c%02d%03d%03d%04d%04d", "054", 0, 'D', q.i, q.unit_in, q.unit_out,
-                     0, 0);
+        Record record(stage_row(q));
+        record.begin("%.3s%04d%c%02d%03d%03d%04d", "054", 0, 'D', q.i, q.unit_in, q.unit_out, 0);
+        record.append_group(10, "%04d", 0);  // no numerators: the denominator count follows
         write_record(q.sql, b052, record);
         return;
     }

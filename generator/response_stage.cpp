@@ -19,7 +19,7 @@ void refuse_long_blockette(Quorvex &q, int blockette, const char *what, std::int
 
 void write_reference(Quorvex &q, TreeFile &b052, std::int32_t key)
 {
-    Record record;
+    Record record(stage_row(q));
     record.begin("%.3s%04d%02d%02d%02d%04d", "060", 0, 1, q.i, 1, key);
     write_record(q.sql, b052, record);
 }
@@ -33,7 +33,7 @@ void write_polynomial(Quorvex &q, TreeFile &b052)
 
     if (q.abpoly) {
         announce_blockette(q, 60, q.i);
-        write_reference(q, b052, q.pn_key + polynomial_key_offset);
+        write_reference(q, b052, polynomial_lookup_key(q.pn_key));
         return;
     }
 
@@ -48,12 +48,12 @@ void write_polynomial(Quorvex &q, TreeFile &b052)
 
     // The valid band ends at half the rate this stage sees: the channel's,
     // or the input rate of the last decimation written for this channel.
-    Record record;
+    Record record(stage_row(q));
     record.begin("%.3s%04d%c%02d%03d%03d%c%c%12.5E%12.5E%12.5E%12.5E%12.5E%03d", "062", 0,
                  q.tf_type, q.i, q.unit_in, q.unit_out, q.poly_type, 'A', 0.0,
                  static_cast<double>(q.samprate) * 0.5, static_cast<double>(q.lower_bound),
                  static_cast<double>(q.upper_bound), static_cast<double>(q.max_error), q.nb_coeff);
-    if (!append_polynomial_coefficients(q, record))
+    if (!append_polynomial_coefficients(q, record, 15))
         refuse_long_blockette(q, 62, "coefficients", q.nb_coeff,
                               groups_that_fit(record.size(), polynomial_group_size));
     write_record(q.sql, b052, record);
@@ -74,7 +74,7 @@ void write_decimation(Quorvex &q, TreeFile &b052)
         {rdb::out(q.samprate), rdb::out(q.factor), rdb::out(q.offset), rdb::out(q.delay),
          rdb::out(q.correction)});
 
-    Record record;
+    Record record(stage_row(q));
     record.begin("%.3s%04d%02d%10.4E%05d%05d%11.4E%11.4E", "057", 0, q.i,
                  static_cast<double>(q.samprate), q.factor, q.offset, static_cast<double>(q.delay),
                  static_cast<double>(q.correction));
@@ -85,7 +85,7 @@ namespace {
 
 void write_sensitivity(Quorvex &q, TreeFile &b052, int stage)
 {
-    Record record;
+    Record record(channel_row(q) + " stage " + std::to_string(stage));
     record.begin("%.3s%04d%02d%12.5E%12.5E%02d", "058", 0, stage,
                  static_cast<double>(q.sensitivity), static_cast<double>(q.frequency), 0);
     write_record(q.sql, b052, record);

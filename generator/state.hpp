@@ -116,4 +116,9 @@ struct Quorvex {
     float sensitivity = 0, frequency = 0;
 };
 
+// Where a record's values come from, for messages: "HILL.XY.BHZ.  " (the
+// codes as the progress lines print them), and with " stage N".
+std::string channel_row(const Quorvex &q);
+std::string stage_row(const Quorvex &q);
+
 }  // namespace quorvex

@@ -39,7 +39,7 @@ void write_station_blockettes(Quorvex &q)
         std::printf("\n\n Generating Blockette 50 for %s.%s ....", q.sta, q.net);
         Convert_Date(q.sql, q.sta_ondate, q.on_date);
         Convert_Date(q.sql, q.sta_offdate, q.off_date);
-        Record record;
+        Record record(std::string("station ") + q.sta + "." + q.net);
         record.begin("%.3s%04d%-5s%10.6f%11.6f%7.1f%04d%03d%s~%03d%04d%02d%s~%s~%c%.2s", "050", 0, q.sta,
                      static_cast<double>(q.slat), static_cast<double>(q.slon),
                      static_cast<double>(q.selev), 0, q.nb_cmt, q.staname, q.net_id, q.word_32,
@@ -53,7 +53,8 @@ void write_station_blockettes(Quorvex &q)
     write_comment_blockettes(
         q, b051, "051",
         "select comment_id ,comment_level  from Station_Comment where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
-        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, q.sta_ondate, q.sta_offdate);
+        {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, q.sta_ondate, q.sta_offdate,
+        std::string("station ") + q.sta + "." + q.net);
 }
 
 }  // namespace quorvex

@@ -69,6 +69,12 @@ void open_append_or_fail(rdb::Sql &sql, TreeFile &file, const std::string &path)
 
 void write_record(rdb::Sql &sql, TreeFile &file, Record &record)
 {
+    // A value that does not fit its field would shift every later field for
+    // a reader: nothing of the record is written.
+    if (const auto &p = record.problem())
+        sql.stop(rdb::Sql::Release::commit, "\n Error: Blockette %d field %d (%s) of %s: \"%s\" %s.\n\n",
+                 p->blockette, p->field, field_name(p->blockette, p->field), record.row().c_str(),
+                 p->value.c_str(), p->reason.c_str());
     // Refused whole: a cut or over-long line would corrupt the file.
     if (!record.fits())
         sql.stop(rdb::Sql::Release::rollback,

@@ -41,8 +41,9 @@ void make_directory(const std::string &path);
 // Opens a tree file or ends the run through open_failure.
 void open_append_or_fail(rdb::Sql &sql, TreeFile &file, const std::string &path);
 
-// Frames the record and writes it. A record longer than 9999 characters or
-// a failed write ends the run with status 1.
+// Frames the record and writes it. A record with a value that does not fit
+// its field, a record longer than 9999 characters or a failed write ends
+// the run with status 1.
 void write_record(rdb::Sql &sql, TreeFile &file, Record &record);
 
 // "\n Error: Couldn't open file %s\n\n", commit with release, status 1.

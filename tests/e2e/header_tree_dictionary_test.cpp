@@ -280,7 +280,8 @@ TEST_F(Dictionary, PolynomialTooLongForOneBlocketteIsRefusedWhole)
 
 TEST_F(Dictionary, OverLongRecordOfAnyKindIsRefusedWithoutDictionary)
 {
-    // 2000 decoder keys make a blockette 30 of about 15000 characters.
+    // 2000 decoder keys would make a blockette 30 of about 15000 characters;
+    // their count does not fit its two digits in the first place.
     harness::TestDatabase db({harness::fixture("header_tree.sql"), harness::fixture("header_tree_units.sql"),
                               "INSERT INTO D_Format_Data (id, row_id, key_d) "
                               "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 2000) "
@@ -288,7 +289,8 @@ TEST_F(Dictionary, OverLongRecordOfAnyKindIsRefusedWithoutDictionary)
                               "INSERT INTO D_Format (id, name, family) VALUES (9, 'Many keys', 1);"});
     auto r = quorvex(db, root());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\n Error: Blockette 030 of 14921 characters is longer than a record (9999) for file "),
+    EXPECT_NE(r.out.find("\n Error: Blockette 30 field 6 (number of decoder keys) of data format 9: \"2000\" is "
+                         "wider than its 2 characters.\n\n"),
               std::string::npos)
         << r.out;
     EXPECT_TRUE(harness::read_tree(root()).empty());

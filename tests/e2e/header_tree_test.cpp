@@ -31,10 +31,9 @@ const std::string b052_bhe =
 const std::string b059_bhe = "05900531998,001,00:00:00~2599,365,23:59:59~0012000000\n"
                              "05900531998,001,00:00:00~2599,365,23:59:59~0013000005\n"
                              "05900531998,001,00:00:00~2599,365,23:59:59~1013123456\n";
-// Location 00, a remark, an elevation that fills its field, a depth of
-// 1500.0 and a negative clock drift that widen theirs.
+// Location 00, a remark, an elevation and a depth that fill their fields.
 const std::string b052_lhz =
-    "052014900LHZ0000007borehole~002003 37.876202-122.235603-1408.51500.0  0.0-90.00001091.0000E+00-1.0000E-04"
+    "052014700LHZ0000007borehole~002003 37.876202-122.235603-1408.5150.0  0.0-90.00001091.0000E+001.0000E-04"
     "0001CG~2000,001,00:00:00~2599,365,23:59:59~N\n";
 const std::string b059_lhz = "05900532000,001,00:00:00~2599,365,23:59:59~0012000003\n";
 
