@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "child.hpp"
+#include "db/date_text.hpp"
 #include "db/session.hpp"
 #include "epoch_listing.hpp"
 #include "run_arguments.hpp"
@@ -37,10 +38,8 @@ struct Lintaro {
 void Convert_Date(Lintaro &l, const char *seed_time, char (&result)[20])
 {
     char converted[20] = "";
-    if (l.sql.select_unchecked(
-            "select TO_CHAR(TO_DATE(:b0,'YYYY,DDD,HH24:MI:SS'),'YYYY/MM/DD HH24:MI:SS') into :b1  from DUAL",
-            {rdb::in(seed_time)}, {rdb::out(converted)}) < 0)
-        l.sql.sql_error();
+    l.sql.select("select TO_CHAR(TO_DATE(:b0,'YYYY,DDD,HH24:MI:SS'),'YYYY/MM/DD HH24:MI:SS') into :b1  from DUAL",
+                 {rdb::in(seed_time)}, {rdb::out(converted)});
     std::printf("\n{%s --> %s}\n", seed_time, converted);
     std::memcpy(result, converted, sizeof result);
 }
@@ -98,6 +97,17 @@ int run_interval(Lintaro &l, const char *station_argument, const char *start, co
         {rdb::out(l.ondate), rdb::out(l.offdate)}, [&] {
             std::printf("\n Generating response for time interval %s --> %s\n", l.ondate, l.offdate);
             const std::string command = quorvex + " " + station_argument + " " + l.ondate + " " + mode;
+            // A start that is not a whole date and time would reach the
+            // generator as some other number of arguments: a failed run.
+            rdb::DateTime start;
+            if (!rdb::parse_database_date(l.ondate, start)) {
+                any_failed = true;
+                std::string shown = l.ondate;
+                shown.erase(shown.find_last_not_of(' ') + 1);
+                std::fprintf(stderr, "Failed (epoch start \"%s\" is not a date YYYY/MM/DD HH24:MI:SS): %s\n",
+                             shown.c_str(), command.c_str());
+                return;
+            }
             // The start date's blank makes it two arguments, DATE and TIME.
             std::vector<std::string> args{station_argument};
             for (auto &word : drivers::blank_words(l.ondate)) args.push_back(word);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "text_util.hpp"
 
 namespace quorvex {
 
@@ -16,7 +15,7 @@ void Convert_Date(rdb::Sql &sql, const char *date, char (&seed)[32])
     char ddd[32];
     std::memset(ddd, ' ', sizeof ddd - 1);
     ddd[sizeof ddd - 1] = '\0';
-    sql.select_unchecked(
+    sql.select(
         "select TO_CHAR(TO_DATE(:b0,'YYYY/MM/DD HH24:MI:SS'),'DDD') into :b1  from DUAL",
         {rdb::in(in)}, {rdb::out(ddd)});
     std::snprintf(seed, sizeof seed, "%.4s,%.3s,%.2s:%.2s:%.2s", in, ddd, in + 11, in + 14, in + 17);

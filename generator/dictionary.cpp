@@ -6,9 +6,11 @@
 // refused polynomial) leaves no H.A behind, so the next run writes a whole
 // one instead of finding a truncated file "already present"; two runs that
 // both find it missing each rename a complete file.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,36 +29,59 @@
 namespace quorvex {
 namespace {
 
-// The temporary dictionary of this process; removed by any exit before
-// the rename (sql_error and the refusals below end with exit()).
-std::string pending_dictionary;
+// The temporary dictionary of this process, removed by any end of the run
+// before its rename: exit() (sql_error and the refusals) and the signals
+// that end a run from outside. A fixed buffer, which the signal handler
+// can read safely.
+char pending_dictionary[4096];
 
 void remove_pending_dictionary()
 {
-    if (!pending_dictionary.empty()) ::unlink(pending_dictionary.c_str());
+    if (pending_dictionary[0] != '\0') ::unlink(pending_dictionary);
 }
 
+extern "C" void remove_pending_and_end(int signal_number)
+{
+    remove_pending_dictionary();
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+void guard_pending_dictionary()
+{
+    static bool guarded = false;
+    if (guarded) return;
+    guarded = true;
+    std::atexit(remove_pending_dictionary);
+    struct sigaction action {};
+    action.sa_handler = remove_pending_and_end;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+}
+
+// Hidden, in the same directory as H.A so that the rename is atomic, and
+// new: a name already taken (a planted link, another run's file) is never
+// opened, the next one is tried.
 void open_temporary(Quorvex &q, TreeFile &file, const std::string &path)
 {
-    static bool cleanup_registered = false;
-    if (!cleanup_registered) {
-        std::atexit(remove_pending_dictionary);
-        cleanup_registered = true;
+    guard_pending_dictionary();
+    const std::string base = q.root + "/.H.A." + std::to_string(::getpid());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = attempt == 0 ? base : base + "." + std::to_string(attempt);
+        if (name.size() >= sizeof pending_dictionary) break;
+        std::memcpy(pending_dictionary, name.c_str(), name.size() + 1);
+        if (file.create_new(name)) return;
+        pending_dictionary[0] = '\0';
+        if (errno != EEXIST) break;
     }
-    // Hidden, and unique per process, in the same directory as H.A so that
-    // the rename is atomic.
-    pending_dictionary = q.root + "/.H.A." + std::to_string(::getpid());
-    if (!file.create(pending_dictionary)) {
-        pending_dictionary.clear();
-        open_failure(q.sql, path);
-    }
+    open_failure(q.sql, path);
 }
 
 void put_in_place(Quorvex &q, TreeFile &file, const std::string &path)
 {
-    if (!file.close() || std::rename(pending_dictionary.c_str(), path.c_str()) != 0)
+    if (!file.close() || std::rename(pending_dictionary, path.c_str()) != 0)
         write_failure(q.sql, path);  // its exit removes the temporary file
-    pending_dictionary.clear();
+    pending_dictionary[0] = '\0';
 }
 
 void write_formats(Quorvex &q, TreeFile &file)

@@ -46,9 +46,9 @@ const char *unfit_text(std::string_view text)
     return nullptr;
 }
 
-// The value as a message can show it: control characters and bytes beyond
-// ASCII as escapes.
-std::string printable(std::string_view text)
+}  // namespace
+
+std::string printable_text(std::string_view text)
 {
     std::string out;
     for (unsigned char c : text) {
@@ -67,8 +67,6 @@ std::string printable(std::string_view text)
     }
     return out;
 }
-
-}  // namespace
 
 void Record::vappend(const char *format, va_list *args)
 {
@@ -137,7 +135,7 @@ void Record::vappend(const char *format, va_list *args)
             shown = out;
             while (!shown.empty() && shown.front() == ' ') shown.remove_prefix(1);
         }
-        if (!why.empty() && !problem_) problem_ = FieldProblem{blockette_, field, printable(shown), why};
+        if (!why.empty() && !problem_) problem_ = FieldProblem{blockette_, field, printable_text(shown), why};
         text_ += out;
     }
 }

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quorvex {
 
@@ -68,6 +69,10 @@ private:
 // The characters one formatted group takes, for size checks before a record
 // is built.
 std::size_t formatted_size(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// A text as a message can show it on one line: control characters and bytes
+// beyond ASCII as escapes (\n, \x7f).
+std::string printable_text(std::string_view text);
 
 // The name of field number field of a blockette ("local depth"), or "".
 const char *field_name(int blockette, int field);

@@ -1,8 +1,8 @@
 // The response stage walk: stages 1 to the largest stage number of the
 // channel, each in the fixed table order, then the stage-0 sensitivity.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 
 #include "response_writers.hpp"
 #include "state.hpp"
@@ -34,59 +34,51 @@ void announce_blockette(const Quorvex &q, int blockette, std::int32_t stage)
 
 namespace {
 
-// A table has a row for the stage when its load date comes back non-empty:
-// no row and a row whose lddate is NULL both leave lddate empty.
-bool present(Quorvex &q, const char *sql)
-{
-    q.lddate[0] = '\0';
-    select_stage_row(q, sql, {rdb::out(q.lddate, &q.ind)});
-    return q.lddate[0] != '\0';
-}
+// The stage tables in the order the walk visits them within one stage.
+enum StageTable { polynomial, coefficients, decimation, poles_zeros, sensitivity, table_count };
 
-// Largest stage_seq of the channel in one table; 0 when it has no row (the
-// NULL maximum would otherwise keep the previous channel's value).
-void largest_stage(Quorvex &q, const char *sql, std::int32_t &max)
+// The stage numbers of the channel epoch that a stage table has a row for:
+// a row counts when its load date is not NULL. Stage 0 (the overall
+// sensitivity) is kept apart by the caller.
+void collect_stages(Quorvex &q, const char *sql, StageTable table, std::map<std::int32_t, unsigned> &stages)
 {
-    max = 0;
-    select_channel_row(q, sql, {rdb::out(max, &q.ind)});
+    std::int32_t stage = 0;
+    rdb::Indicator stage_ind = 0, lddate_ind = 0;
+    q.sql.for_each_row(sql,
+                       {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location),
+                        rdb::in_date(q.date)},
+                       {rdb::out(stage, &stage_ind), rdb::out(q.lddate, &lddate_ind)}, [&] {
+                           if (stage_ind != -1 && lddate_ind != -1) stages[stage] |= 1u << table;
+                       });
 }
 
 }  // namespace
 
+// The walk visits the stages that exist, in ascending order, each table in
+// the fixed order, and then the stage-0 sensitivity: its cost follows the
+// rows of the channel, never the largest stage number.
 void write_response(Quorvex &q, TreeFile &b052)
 {
-    largest_stage(q, "select max(stage_seq) into :b0:b1  from Polynomial where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_pn);
-    largest_stage(q, "select max(stage_seq) into :b0:b1  from Coefficients where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_c);
-    largest_stage(q, "select max(stage_seq) into :b0:b1  from Decimation where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_d);
-    largest_stage(q, "select max(stage_seq) into :b0:b1  from Poles_Zeros where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_pz);
-    largest_stage(q, "select max(stage_seq) into :b0:b1  from Sensitivity where ((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate)", q.max_s);
-    const std::int32_t last = std::max({q.max_pn, q.max_c, q.max_d, q.max_pz, q.max_s});
+    std::map<std::int32_t, unsigned> stages;
+    collect_stages(q, "select stage_seq ,lddate  from Polynomial where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)", polynomial, stages);
+    collect_stages(q, "select stage_seq ,lddate  from Coefficients where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)", coefficients, stages);
+    collect_stages(q, "select stage_seq ,lddate  from Decimation where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)", decimation, stages);
+    collect_stages(q, "select stage_seq ,lddate  from Poles_Zeros where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)", poles_zeros, stages);
+    collect_stages(q, "select stage_seq ,lddate  from Sensitivity where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)", sensitivity, stages);
 
-    // Every number is visited, also where no table has a row: such a stage
-    // writes nothing and the others keep their stored numbers. The counter
-    // is wider than the stage number so that a largest stage_seq of
-    // INT32_MAX ends the loop instead of overflowing it.
-    for (std::int64_t stage = 1; stage <= last; ++stage) {
-        q.i = static_cast<std::int32_t>(stage);
-        if (present(q, "select lddate into :b0:b1  from Polynomial where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
-            write_polynomial(q, b052);
-        if (present(q, "select lddate into :b0:b1  from Coefficients where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
-            write_coefficients(q, b052);
-        if (present(q, "select lddate into :b0:b1  from Decimation where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
-            write_decimation(q, b052);
-        if (present(q, "select lddate into :b0:b1  from Poles_Zeros where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
-            write_poles_zeros(q, b052);
-        if (present(q, "select lddate into :b0:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=:b7)"))
-            write_stage_sensitivity(q, b052);
+    using Writer = void (*)(Quorvex &, TreeFile &);
+    const Writer writers[table_count] = {write_polynomial, write_coefficients, write_decimation, write_poles_zeros,
+                                         write_stage_sensitivity};
+    for (const auto &[stage, tables] : stages) {
+        if (stage < 1) continue;
+        q.i = stage;
+        for (int table = 0; table < table_count; ++table)
+            if (tables & (1u << table)) writers[table](q, b052);
     }
 
     // The channel's overall sensitivity comes last.
-    q.lddate[0] = '\0';
-    select_channel_row(
-        q,
-        "select lddate into :b0:b1  from Sensitivity where (((((sta=:b2 and net=:b3) and seedchan=:b4) and location=:b5) and :b6 between ondate and offdate) and stage_seq=0)",
-        {rdb::out(q.lddate, &q.ind)});
-    if (q.lddate[0] != '\0') write_channel_sensitivity(q, b052);
+    auto stage_zero = stages.find(0);
+    if (stage_zero != stages.end() && (stage_zero->second & (1u << sensitivity))) write_channel_sensitivity(q, b052);
 }
 
 }  // namespace quorvex

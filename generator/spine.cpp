@@ -1,10 +1,12 @@
 #include "spine.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "codes.hpp"
 #include "epoch_listing.hpp"
 #include "run_arguments.hpp"
 #include "state.hpp"
@@ -41,6 +43,10 @@ int generate(Quorvex &q, const char *mode)
         q.sql.stop(rdb::Sql::Release::rollback, "\n No data found for this station at this date.\n\n");
 
     const char *data_root = std::getenv("DATA_ROOT");
+    // An empty root would put the tree at the file system's root.
+    if (data_root && *data_root == '\0')
+        q.sql.stop(rdb::Sql::Release::rollback,
+                   "\n Error: DATA_ROOT is set but empty: set it to the header tree's root directory.\n\n");
     if (!data_root) {
         std::printf("\n No root path specified, using ./HAR000\n\n");
         q.root = "./HAR000";
@@ -72,6 +78,7 @@ int generate(Quorvex &q, const char *mode)
             fetch_location_forms(q);
 
             if (q.cha[0] != '\0' && std::strcmp(q.seedchan, q.cha) != 0) return true;
+            check_codes(q);
 
             if (q.first_match == 0) {
                 q.first_match = 1;
@@ -97,6 +104,10 @@ int generate(Quorvex &q, const char *mode)
 
 int run(int argc, char **argv)
 {
+    // A file grown past the size limit fails its write, which the run then
+    // reports, instead of killing the process in the middle of a record.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     if (argc != 2 && argc != 5) {
         rdb::print_run_usage("Quorvex <sta.net[:chan]> [<YYYY/MM/DD> <HH:MM:SS> <a|s|c>]");
         return 0;

@@ -96,9 +96,6 @@ struct Quorvex {
     std::int32_t nb_coeff = 0;
     float pn_value = 0;
 
-    // Stage walk
-    std::int32_t max_pn = 0, max_c = 0, max_d = 0, max_pz = 0, max_s = 0;
-
     // Poles and zeros (Poles_Zeros, PZ_Data)
     std::int32_t pz_key = 0;
     char tf_type = ' ';

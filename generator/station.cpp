@@ -2,6 +2,7 @@
 // run in modes "a" and "s".
 #include <cstdio>
 
+#include "codes.hpp"
 #include "comment_blockettes.hpp"
 #include "convert_date.hpp"
 #include "record.hpp"
@@ -26,6 +27,7 @@ void write_station_blockettes(Quorvex &q)
          rdb::out(q.word_32, ind), rdb::out(q.word_16, ind), rdb::out(q.sta_ondate, ind),
          rdb::out(q.sta_offdate, ind)});
     for (char *text : {q.sta, q.net, q.staname, q.sta_ondate, q.sta_offdate}) rdb::Remove_Blank(text);
+    check_station_codes(q);
 
     q.sql.select(
         "select count(*)  into :b0  from Station_Comment where ((sta=:b1 and net=:b2) and :b3 between ondate and offdate)",

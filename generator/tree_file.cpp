@@ -18,10 +18,10 @@ bool TreeFile::open_append(const std::string &path)
     return fd_ >= 0;
 }
 
-bool TreeFile::create(const std::string &path)
+bool TreeFile::create_new(const std::string &path)
 {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     path_ = path;
     return fd_ >= 0;
 }
@@ -32,12 +32,20 @@ bool TreeFile::write_line(const std::string &line)
     out.reserve(line.size() + 1);
     out += line;
     out += '\n';
+    struct stat before {};
+    if (::fstat(fd_, &before) != 0) return false;
     const char *p = out.data();
     std::size_t left = out.size();
     while (left > 0) {
         ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            const int saved = errno;
+            if (p != out.data()) (void)::ftruncate(fd_, before.st_size);
+            errno = saved;
+            return false;
+        }
         p += n;
         left -= static_cast<std::size_t>(n);
     }

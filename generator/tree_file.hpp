@@ -2,7 +2,9 @@
 //
 // Station and channel files are opened for appending; each record reaches its
 // file in one write() of the record and its newline, so runs appending to
-// the same file at once never interleave inside a line.
+// the same file at once never interleave inside a line. A write that fails
+// part-way (a full disk, the file size limit) is cut back to where the
+// record began, so that no later run appends to a broken line.
 #pragma once
 
 #include <string>
@@ -20,7 +22,9 @@ public:
     ~TreeFile() { close(); }
 
     bool open_append(const std::string &path);  // "a+t": created when missing
-    bool create(const std::string &path);       // "wt": created or emptied
+    // A new file that did not exist before, not even as a symbolic link:
+    // false with errno EEXIST when the name is taken.
+    bool create_new(const std::string &path);
     bool is_open() const { return fd_ >= 0; }
     const std::string &path() const { return path_; }
     bool write_line(const std::string &line);  // the line and "\n", one write

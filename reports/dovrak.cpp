@@ -10,6 +10,7 @@
 
 #include "response_sequence.hpp"
 #include "search_text.hpp"
+#include "standard_output.hpp"
 #include "text_util.hpp"
 
 namespace {
@@ -234,9 +235,7 @@ void search(Dovrak &d, const ItemKind &kind)
     });
 }
 
-}  // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     if (argc != 3) {
         std::printf("\n\n dovrak [-name <name>] [-serial <serial number>]\n\n");
@@ -270,3 +269,7 @@ int main(int argc, char **argv)
     d.sql.commit_release();
     return 0;
 }
+
+}  // namespace
+
+int main(int argc, char **argv) { return rdb::finish_standard_output("dovrak", run(argc, argv)); }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "response_sequence.hpp"
+#include "standard_output.hpp"
 #include "text_util.hpp"
 
 namespace {
@@ -56,9 +57,7 @@ void print_filter(Selkam &s)
     reports::print_response_sequence(s.sql, s.resp, s.seqresp_id, reports::three_tabs, 16, true);
 }
 
-}  // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     if (argc != 2) {
         std::printf("\n\n selkam <Filter sequence name>\n\n");
@@ -94,3 +93,7 @@ int main(int argc, char **argv)
     s.sql.commit_release();
     return 0;
 }
+
+}  // namespace
+
+int main(int argc, char **argv) { return rdb::finish_standard_output("selkam", run(argc, argv)); }

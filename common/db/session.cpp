@@ -31,13 +31,6 @@ int Sql::select(const char *sql, std::initializer_list<In> inputs, Outputs outpu
     return check(db_.select_into(sql, inputs, outputs));
 }
 
-int Sql::select_unchecked(const char *sql, std::initializer_list<In> inputs,
-                          Outputs outputs)
-{
-    SQLCODE = db_.select_into(sql, inputs, outputs);
-    return SQLCODE;
-}
-
 void Sql::open(Cursor &cursor, const char *sql, std::initializer_list<In> inputs)
 {
     check(db_.open(cursor, sql, inputs));

@@ -69,11 +69,6 @@ public:
     // with status 1.
     [[noreturn]] void stop(Release release, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
-    // The one statement exempt from the checking rule (date conversion):
-    // SQLCODE is set, nothing else happens.
-    int select_unchecked(const char *sql, std::initializer_list<In> inputs,
-                         Outputs outputs);
-
     // Prints the database's message, rolls back with release, exits 1.
     [[noreturn]] void sql_error();
 

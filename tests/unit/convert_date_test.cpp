@@ -19,8 +19,8 @@ TEST(ConvertDate, DatabaseDateToSeedTime)
     quorvex::Convert_Date(sql, "2001/02/01 13:45:10", seed);
     EXPECT_STREQ(seed, "2001,032,13:45:10");
     EXPECT_EQ(sql.SQLCODE, 0);
-    // Not a date: the status is recorded, not acted on.
-    quorvex::Convert_Date(sql, "", seed);
-    EXPECT_LT(sql.SQLCODE, 0);
+    // Not a date: the run ends through the database error path, before a
+    // blank day of the year can reach a record.
+    EXPECT_EXIT(quorvex::Convert_Date(sql, "2001/02/30 00:00:00", seed), ::testing::ExitedWithCode(1), "");
     sql.commit_release();
 }
