@@ -18,7 +18,10 @@ digital stage has its decimation and that the rates chain down to the
 channel's sample rate, and that every FIR has unit gain at 0 Hz.
 
 Usage: seed_response.py [--tolerance REL] TREE_ROOT_OR_B052_FILE ...
-Exit status 0 when every check holds, 1 otherwise.
+       seed_response.py --parse-only TREE_ROOT
+Exit status 0 when every check holds, 1 otherwise. With --parse-only every
+line of every file of the tree (H.A, B050, B051, B052, B059) must parse as
+its blockette, and nothing else is checked.
 """
 
 import cmath
@@ -127,6 +130,43 @@ def parse(line):
         for _ in range(f.integer(3)):
             b["coefficients"].append(f.real(12))
             f.real(12)
+    elif kind == "030":
+        b["name"] = f.variable()
+        f.integer(4), f.integer(3)
+        b["keys"] = [f.variable() for _ in range(f.integer(2))]
+    elif kind == "031":
+        f.integer(4), f.fixed(1)
+        b["description"] = f.variable()
+        f.integer(3)
+    elif kind == "033":
+        f.integer(3)
+        b["description"] = f.variable()
+    elif kind == "034":
+        f.integer(3)
+        b["name"], b["description"] = f.variable(), f.variable()
+    elif kind == "041":
+        f.integer(4)
+        b["name"] = f.variable()
+        b["symmetry"] = f.fixed(1)
+        b["in"], b["out"] = f.integer(3), f.integer(3)
+        b["coefficients"] = [f.real(14) for _ in range(f.integer(4))]
+    elif kind == "042":
+        f.integer(4), f.variable(), f.fixed(1), f.integer(3), f.integer(3), f.fixed(1), f.fixed(1)
+        for _ in range(5):
+            f.real(12)
+        for _ in range(f.integer(3)):
+            f.real(12), f.real(12)
+    elif kind == "050":
+        b["station"] = f.fixed(5)
+        f.real(10), f.real(11), f.real(7), f.integer(4), f.integer(3)
+        b["site"] = f.variable()
+        f.integer(3), f.integer(4), f.integer(2)
+        b["start"], b["end"] = f.variable(), f.variable()
+        f.fixed(1)
+        b["network"] = f.fixed(2)
+    elif kind in ("051", "059"):
+        b["start"], b["end"] = f.variable(), f.variable()
+        f.integer(4), f.integer(6)
     elif kind == "060":
         f.integer(2)
         b["stage"] = f.integer(2)
@@ -134,7 +174,7 @@ def parse(line):
         for _ in range(f.integer(2)):
             b["references"].append(f.integer(4))
     else:
-        raise ValueError("blockette %s is not a channel blockette" % kind)
+        raise ValueError("blockette %s is not a header-tree blockette" % kind)
     f.done()
     return b
 
@@ -255,6 +295,25 @@ def channels_in(path):
             yield os.path.join(directory, "B052")
 
 
+def parse_tree(root):
+    """Parses every line of every file of a header tree; prints what does not."""
+    failed = False
+    for directory, _, files in sorted(os.walk(root)):
+        for name in sorted(files):
+            path = os.path.join(directory, name)
+            with open(path, "rb") as lines:
+                for number, raw in enumerate(lines, 1):
+                    try:
+                        line = raw.decode("ascii")
+                        if not line.endswith("\n"):
+                            raise ValueError("line without its newline")
+                        parse(line[:-1])
+                    except (ValueError, UnicodeDecodeError) as e:
+                        print("%s:%d: %s" % (path, number, e))
+                        failed = True
+    return 1 if failed else 0
+
+
 def main(argv):
     tolerance = 1e-3
     paths = []
@@ -262,6 +321,8 @@ def main(argv):
     for arg in args:
         if arg == "--tolerance":
             tolerance = float(next(args))
+        elif arg == "--parse-only":
+            return parse_tree(next(args))
         else:
             paths.append(arg)
     if not paths:

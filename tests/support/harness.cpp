@@ -116,7 +116,7 @@ void exec_postgresql(PGconn *conn, const std::string &sql)
     ExecStatusType st = PQresultStatus(r);
     std::string msg = PQresultErrorMessage(r);
     PQclear(r);
-    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_EMPTY_QUERY)
         throw std::runtime_error("fixture SQL failed: " + msg);
 }
 
@@ -251,7 +251,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args, 
     }
     for (const auto &[k, v] : env) envv.push_back(k + "=" + v);
 
-    std::string path = tools_dir() + "/" + program;
+    std::string path = program.front() == '/' ? program : tools_dir() + "/" + program;
     std::vector<char *> argv{path.data()};
     std::vector<std::string> copies(args);
     for (auto &a : copies) argv.push_back(a.data());

@@ -63,7 +63,7 @@ struct RunResult {
 
 using Env = std::map<std::string, std::string>;
 
-// Runs build/bin/PROGRAM with args in cwd. The environment is the test's own
+// Runs build/bin/PROGRAM (or PROGRAM itself, an absolute path) with args in cwd. The environment is the test's own
 // without the tools' variables (RESPONSE_DB, DATA_ROOT, USE_LOOKUP,
 // USE_ABPOLY, RESPONSE_TOOLS_DIR), plus env.
 RunResult run(const std::string &program, const std::vector<std::string> &args, const Env &env,

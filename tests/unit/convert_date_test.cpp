@@ -19,8 +19,15 @@ TEST(ConvertDate, DatabaseDateToSeedTime)
     quorvex::Convert_Date(sql, "2001/02/01 13:45:10", seed);
     EXPECT_STREQ(seed, "2001,032,13:45:10");
     EXPECT_EQ(sql.SQLCODE, 0);
-    // Not a date: the run ends through the database error path, before a
-    // blank day of the year can reach a record.
-    EXPECT_EXIT(quorvex::Convert_Date(sql, "2001/02/30 00:00:00", seed), ::testing::ExitedWithCode(1), "");
     sql.commit_release();
+    // Not a date: the run ends through the database error path, before a
+    // blank day of the year can reach a record. (A connection of its own:
+    // the ending must not touch one the test shares.)
+    EXPECT_EXIT(
+        {
+            rdb::Sql own;
+            own.connect();
+            quorvex::Convert_Date(own, "2001/02/30 00:00:00", seed);
+        },
+        ::testing::ExitedWithCode(1), "");
 }
