@@ -31,7 +31,7 @@ std::vector<ComplexRoot> roots(FieldReader &f, int count_field, const char *coun
 void fir_fields(FieldReader &f, int first, Fir &fir)
 {
     fir.name = f.variable(first, "response name", 1, 25);
-    fir.symmetry = f.character(first + 1, "symmetry code");
+    fir.symmetry = f.character(first + 1, "symmetry code", "ABC");
     fir.input_units = small(f.integer(first + 2, "signal in units", 3));
     fir.output_units = small(f.integer(first + 3, "signal out units", 3));
     long n = f.count(first + 4, "number of coefficients", 4, 14);
@@ -42,12 +42,12 @@ void fir_fields(FieldReader &f, int first, Fir &fir)
 // Fields 5 to 17 of 42, after the key and the name.
 void polynomial_fields(FieldReader &f, int first, Polynomial &p)
 {
-    p.transfer_type = f.character(first, "transfer function type");
+    p.transfer_type = f.character(first, "transfer function type", "P");
     int at = first + 1;
     p.input_units = small(f.integer(at, "stage signal input units", 3));
     p.output_units = small(f.integer(at + 1, "stage signal output units", 3));
-    p.approximation = f.character(at + 2, "polynomial approximation type");
-    p.frequency_units = f.character(at + 3, "valid frequency units");
+    p.approximation = f.character(at + 2, "polynomial approximation type", "M");
+    p.frequency_units = f.character(at + 3, "valid frequency units", "AB");
     p.lower_frequency = f.real(at + 4, "lower valid frequency bound", 12);
     p.upper_frequency = f.real(at + 5, "upper valid frequency bound", 12);
     p.lower_bound = f.real(at + 6, "lower bound of approximation", 12);
@@ -211,7 +211,7 @@ PolesZeros parse_b053(const Line &line)
     FieldReader f(line, 53);
     PolesZeros p;
     p.line = line;
-    p.transfer_type = f.character(3, "transfer function type");
+    p.transfer_type = f.character(3, "transfer function type", "ABCD");
     p.stage = small(f.integer(4, "stage sequence number", 2));
     p.input_units = small(f.integer(5, "stage signal input units", 3));
     p.output_units = small(f.integer(6, "stage signal output units", 3));
@@ -230,7 +230,7 @@ Coefficients parse_b054(const Line &line)
     FieldReader f(line, 54);
     Coefficients c;
     c.line = line;
-    c.response_type = f.character(3, "response type");
+    c.response_type = f.character(3, "response type", "ABCD");
     c.stage = small(f.integer(4, "stage sequence number", 2));
     c.input_units = small(f.integer(5, "signal input units", 3));
     c.output_units = small(f.integer(6, "signal output units", 3));
@@ -312,13 +312,13 @@ PolynomialBlockette parse_b062(const Line &line)
     PolynomialBlockette b;
     b.line = line;
     // Field 4 sits between the type (3) and the units (5).
-    b.polynomial.transfer_type = f.character(3, "transfer function type");
+    b.polynomial.transfer_type = f.character(3, "transfer function type", "P");
     b.stage = small(f.integer(4, "stage sequence number", 2));
     Polynomial &p = b.polynomial;
     p.input_units = small(f.integer(5, "stage signal input units", 3));
     p.output_units = small(f.integer(6, "stage signal output units", 3));
-    p.approximation = f.character(7, "polynomial approximation type");
-    p.frequency_units = f.character(8, "valid frequency units");
+    p.approximation = f.character(7, "polynomial approximation type", "M");
+    p.frequency_units = f.character(8, "valid frequency units", "AB");
     p.lower_frequency = f.real(9, "lower valid frequency bound", 12);
     p.upper_frequency = f.real(10, "upper valid frequency bound", 12);
     p.lower_bound = f.real(11, "lower bound of approximation", 12);

@@ -182,6 +182,17 @@ char FieldReader::character(int field, const char *name)
     return c[0];
 }
 
+char FieldReader::character(int field, const char *name, std::string_view allowed)
+{
+    char c = character(field, name);
+    if (allowed.find(c) == std::string_view::npos) {
+        std::string list;
+        for (char a : allowed) list += (list.empty() ? "" : ", ") + std::string(1, a);
+        fail(field, name, quoted(std::string_view(&c, 1)) + " is not one of " + list);
+    }
+    return c;
+}
+
 long FieldReader::integer(int field, const char *name, std::size_t width)
 {
     std::string_view raw = take(field, name, width);

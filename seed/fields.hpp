@@ -64,6 +64,8 @@ public:
     // Trimmed; a fixed text field that must not be blank.
     std::string code(int field, const char *name, std::size_t width, bool may_be_blank);
     char character(int field, const char *name);
+    // One of the code letters SEED defines for the field.
+    char character(int field, const char *name, std::string_view allowed);
     // Unsigned decimal digits, blanks around them allowed.
     long integer(int field, const char *name, std::size_t width);
     // A finite decimal number, blanks around it allowed.
