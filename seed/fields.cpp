@@ -18,7 +18,10 @@ bool parse_real(std::string_view text, double &value)
 {
     // from_chars takes no "+"; SEED writers put one in exponents only, but
     // other writers may sign the mantissa too.
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return false;
+    }
     if (text.empty() || text.front() == '+' || text.front() == ' ') return false;
     const char *end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
