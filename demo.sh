@@ -1,7 +1,8 @@
 #!/bin/sh
 # The main job on the bundled demo, from a fresh Debian 12 machine: installs
 # what is missing, builds the tool set, makes the header tree of the demo
-# network from demo/req and the demo database, and says where it is.
+# network from demo/req and the demo database and its dataless SEED volume,
+# and says where they are.
 # Usage: ./demo.sh [OUTPUT_DIR]   (default: build/demo-output)
 set -eu
 cd "$(dirname "$0")"
@@ -14,6 +15,9 @@ rm -rf "$out/tree"
 status=0
 (cd demo && RESPONSE_DB=../build/demo.db DATA_ROOT="$out/tree" ../build/bin/Mebrisk >"$out/mebrisk.log") || status=$?
 
+[ $status = 0 ] && build/bin/seedtree volume "$out/tree" -o "$out/demo.seed" || status=1
+
 echo "Header tree:  $out/tree ($(find "$out/tree" -type f | wc -l) files; H.A, HILL.XY/B050, HILL.XY/BHZ./B052, ...)"
 echo "Run log:      $out/mebrisk.log"
+echo "Volume:       $out/demo.seed (dataless SEED 2.4)"
 exit $status

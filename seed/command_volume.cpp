@@ -1,0 +1,82 @@
+// seedtree volume ROOT -o FILE|- [--station STA.NET]... [--label TEXT]
+// [--organization TEXT]: one dataless SEED 2.4 volume of the tree.
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+
+#include "commands.hpp"
+#include "output_file.hpp"
+#include "volume.hpp"
+
+namespace seed {
+
+namespace {
+
+// SOURCE_DATE_EPOCH (seconds since 1970, UTC) when set, else now: the
+// reproducible-builds convention, so that two runs can give the same bytes.
+std::string volume_time()
+{
+    std::string text;
+    const char *fixed = std::getenv("SOURCE_DATE_EPOCH");
+    if (fixed) {
+        long long seconds = 0;
+        if (!parse_unsigned(fixed, seconds) || !seed_time_from_unix(seconds, text))
+            throw UsageError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970 up to year 9999, not \"" +
+                             std::string(fixed) + "\"");
+        return text;
+    }
+    if (!seed_time_from_unix(static_cast<long long>(std::time(nullptr)), text))
+        throw Error("the clock is outside the years SEED times hold");
+    return text;
+}
+
+std::string networks_of(const std::vector<const StationEpoch *> &stations)
+{
+    std::set<std::string> codes;
+    for (const StationEpoch *s : stations) codes.insert(s->id.network);
+    std::string out;
+    for (const std::string &c : codes) out += (out.empty() ? "" : " ") + c;
+    return out;
+}
+
+// The network's own name (its blockette 33) when every station shares one.
+std::string default_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations)
+{
+    int id = stations.front()->id.network_id;
+    bool shared = true;
+    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
+    const Abbreviation *a = inventory.dictionary.abbreviation(id);
+    if (shared && a && variable_text_problem(a->description.text, 80).empty()) return a->description.text;
+    return networks_of(stations);
+}
+
+}  // namespace
+
+int run_volume(const VolumeArguments &arguments)
+{
+    VolumeOptions options;
+    options.volume_time = volume_time();
+    Inventory inventory = read_tree(arguments.root, ReadOptions{arguments.stations});
+    note_dropped_repeats(inventory.dropped_repeats);
+    if (inventory.stations.empty())
+        throw Error(Source{inventory.root, 0}, "no station epochs in the tree: nothing to make a volume of");
+
+    std::vector<const StationEpoch *> stations;
+    for (const StationEpoch &s : inventory.stations) stations.push_back(&s);
+    options.organization = arguments.organization.empty() ? default_organization(inventory, stations)
+                                                          : arguments.organization;
+    std::string networks = networks_of(stations);
+    options.label = arguments.label.empty()
+                        ? (networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED")
+                        : arguments.label;
+
+    // A closed pipe is a failed write, reported like any other.
+    if (arguments.output == "-") std::signal(SIGPIPE, SIG_IGN);
+    OutputFile out(arguments.output);
+    write_volume(inventory, stations, options, [&out](std::string_view record) { out.write(record); });
+    out.commit();
+    return 0;
+}
+
+}  // namespace seed

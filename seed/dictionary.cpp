@@ -1,0 +1,168 @@
+// The abbreviation dictionary H.A, and reading the lines of tree files.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "inventory.hpp"
+
+namespace seed {
+
+std::vector<Line> read_lines(const std::string &path, bool may_be_missing)
+{
+    std::vector<Line> lines;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT && may_be_missing) return lines;
+        throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode)) throw Error(Source{path, 0}, "not a regular file");
+    std::FILE *in = std::fopen(path.c_str(), "rb");
+    if (!in) throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(errno));
+    std::string text;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(in);
+    int saved = errno;
+    std::fclose(in);
+    if (failed) throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(saved));
+
+    std::size_t at = 0;
+    int number = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(Line{text.substr(at, end - at), Source{path, ++number}});
+        at = end + 1;
+    }
+    return lines;
+}
+
+const UnitEntry *Dictionary::unit(int key) const
+{
+    auto it = units.find(key);
+    return it == units.end() ? nullptr : &it->second;
+}
+
+const Abbreviation *Dictionary::abbreviation(int key) const
+{
+    auto it = abbreviations.find(key);
+    return it == abbreviations.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+std::string place(const Source &s) { return s.file + ":" + std::to_string(s.line); }
+
+template <typename Map, typename Entry>
+void insert_once(Map &map, int key, Entry &&entry, const Source &source, const char *field)
+{
+    auto [it, inserted] = map.emplace(key, std::forward<Entry>(entry));
+    if (!inserted)
+        throw Error(source, field,
+                    "key " + std::to_string(key) + " is already defined at " + place(it->second.line.source));
+}
+
+bool same_leading_fields(const Fir &a, const Fir &b)
+{
+    return a.name.text == b.name.text && a.symmetry == b.symmetry && a.input_units == b.input_units &&
+           a.output_units == b.output_units;
+}
+
+void require_unit(const Dictionary &d, int key, const Line &line, const std::string &field)
+{
+    if (key != 0 && !d.unit(key))
+        throw Error(line.source, field, "unit lookup code " + std::to_string(key) + " has no blockette 34 in H.A");
+}
+
+}  // namespace
+
+Dictionary read_dictionary(const std::string &path)
+{
+    Dictionary d;
+    d.lines = read_lines(path, false);
+    int previous_fir = -1;  // key of the line just before, when it was a 41
+    for (const Line &line : d.lines) {
+        int type = framed_type(line);
+        int fir_key = -1;
+        switch (type) {
+        case 30: {
+            FormatEntry e = parse_b030(line);
+            insert_once(d.formats, e.code, std::move(e), line.source, "B030 field 4 (data format identifier code)");
+            break;
+        }
+        case 31: {
+            CommentEntry e = parse_b031(line);
+            insert_once(d.comments, e.key, std::move(e), line.source, "B031 field 3 (comment code key)");
+            break;
+        }
+        case 33: {
+            Abbreviation e = parse_b033(line);
+            insert_once(d.abbreviations, e.key, std::move(e), line.source, "B033 field 3 (abbreviation lookup code)");
+            break;
+        }
+        case 34: {
+            UnitEntry e = parse_b034(line);
+            insert_once(d.units, e.key, std::move(e), line.source, "B034 field 3 (unit lookup code)");
+            break;
+        }
+        case 41: {
+            FirBlockette b = parse_b041(line);
+            fir_key = b.key;
+            auto it = d.firs.find(b.key);
+            // A long FIR goes on in the next blockette 41 of the same key.
+            if (it != d.firs.end() && previous_fir == b.key && same_leading_fields(it->second.fir, b.fir)) {
+                auto &c = it->second.fir.coefficients;
+                c.insert(c.end(), b.fir.coefficients.begin(), b.fir.coefficients.end());
+                it->second.lines.push_back(line);
+            } else if (it != d.firs.end()) {
+                throw Error(line.source, "B041 field 3 (response lookup key)",
+                            "key " + std::to_string(b.key) + " is already defined at " +
+                                place(it->second.lines.front().source));
+            } else {
+                d.firs.emplace(b.key, FirEntry{b.key, std::move(b.fir), {line}});
+            }
+            break;
+        }
+        case 42: {
+            PolynomialBlockette b = parse_b042(line);
+            if (d.firs.count(b.key))
+                throw Error(line.source, "B042 field 3 (response lookup key)",
+                            "key " + std::to_string(b.key) + " is already a blockette 41 at " +
+                                place(d.firs.at(b.key).lines.front().source));
+            auto [it, inserted] = d.polynomials.emplace(b.key, PolynomialEntry{b.key, std::move(b.polynomial), line});
+            if (!inserted)
+                throw Error(line.source, "B042 field 3 (response lookup key)",
+                            "key " + std::to_string(b.key) + " is already defined at " + place(it->second.line.source));
+            break;
+        }
+        default:
+            if (known_type(type))
+                throw Error(line.source, "blockette type", "blockette " + line.text.substr(0, 3) + " does not belong in H.A");
+            throw Error(line.source, "blockette type", "unknown blockette type " + line.text.substr(0, 3));
+        }
+        previous_fir = fir_key;
+    }
+    // A 41 key met after a 42 of the same key.
+    for (const auto &[key, entry] : d.firs)
+        if (d.polynomials.count(key))
+            throw Error(entry.lines.front().source, "B041 field 3 (response lookup key)",
+                        "key " + std::to_string(key) + " is already a blockette 42 at " +
+                            place(d.polynomials.at(key).line.source));
+
+    for (const auto &[key, e] : d.comments) require_unit(d, e.level_units, e.line, "B031 field 6 (units of comment level)");
+    for (const auto &[key, e] : d.firs)
+        for (const Line &line : e.lines) {
+            require_unit(d, e.fir.input_units, line, "B041 field 6 (signal in units)");
+            require_unit(d, e.fir.output_units, line, "B041 field 7 (signal out units)");
+        }
+    for (const auto &[key, e] : d.polynomials) {
+        require_unit(d, e.polynomial.input_units, e.line, "B042 field 6 (stage signal input units)");
+        require_unit(d, e.polynomial.output_units, e.line, "B042 field 7 (stage signal output units)");
+    }
+    return d;
+}
+
+}  // namespace seed

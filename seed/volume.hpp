@@ -1,0 +1,72 @@
+// Dataless SEED volumes: logical records of 4096 bytes holding the
+// volume header (10, 11), the abbreviation header (H.A) and one station
+// header per station epoch, each header starting a new record.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inventory.hpp"
+
+namespace seed {
+
+constexpr std::size_t logical_record_length = 4096;
+constexpr long max_sequence_number = 999999;
+// Entries of one blockette 11: 10 + 11 * 908 characters fit its 4-digit length.
+constexpr std::size_t max_volume_stations = 908;
+
+using RecordSink = std::function<void(std::string_view record)>;
+
+// Packs blockettes into logical records. Every record begins with its
+// 6-digit sequence number, the header type and a continuation flag ("*" on
+// every record of a header but its first). Blockettes follow each other
+// and go on into the next record; a record is filled with blanks only when
+// the next blockette's type and length (7 characters) do not fit, or when
+// the header ends.
+class LogicalRecordWriter {
+public:
+    // Without a sink the writer only counts.
+    explicit LogicalRecordWriter(RecordSink sink = {}) : sink_(std::move(sink)) {}
+
+    // The next blockette begins a new record of this header type.
+    void begin_header(char type);
+    void add(std::string_view blockette);
+    // Fills the last record of the header with blanks.
+    void end_header();
+    // Sequence number of the next record to begin.
+    long next_sequence() const { return sequence_ + 1; }
+
+private:
+    void open_record(bool continuation);
+    void flush_record();
+    RecordSink sink_;
+    std::string record_;  // the record being filled; empty when none is
+    char type_ = ' ';
+    bool header_started_ = false;  // the header has its first record
+    long sequence_ = 0;
+};
+
+struct VolumeOptions {
+    std::string organization;  // blockette 10 field 8
+    std::string label;         // blockette 10 field 9
+    std::string volume_time;   // a SEED time, blockette 10 field 7
+};
+
+// Text allowed in a variable field of at most max characters: printable
+// ASCII without "~". Returns an explanation when it is not, else empty.
+std::string variable_text_problem(std::string_view text, std::size_t max);
+
+// Blockette 10 (format 2.4, record length 2^12) and 11 for the stations.
+std::string volume_identifier(const std::string &begin, const std::string &end, const VolumeOptions &options);
+std::string station_index(const std::vector<std::pair<std::string, long>> &stations);
+
+// Writes the volume of the given station epochs (in the order given) and
+// the whole dictionary of the inventory. Checks every limit before the
+// first record reaches the sink.
+void write_volume(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
+                  const VolumeOptions &options, const RecordSink &sink);
+
+}  // namespace seed

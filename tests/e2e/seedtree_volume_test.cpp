@@ -1,0 +1,281 @@
+// seedtree volume end to end: header trees made by Mebrisk and Quorvex from
+// the demo database become dataless volumes, and the independent reader
+// tests/readers/seed_volume.py gets back exactly the tree's lines (identical
+// repeats once) in volume order, with every record header and the 10/11
+// fields right.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "harness.hpp"
+#include "inventory.hpp"
+
+using harness::Env;
+using harness::run;
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string read_or_empty(const std::string &path)
+{
+    return harness::file_exists(path) ? harness::read_file(path) : std::string();
+}
+
+// Start and end texts of a 50 or 52 line: the last three "~"-ended fields
+// of both are start, end and the rest (update flag, network code).
+std::pair<std::string, std::string> epoch_of(const std::string &line)
+{
+    std::size_t end_tilde = line.rfind('~'), start_tilde = line.rfind('~', end_tilde - 1);
+    std::size_t before = line.rfind('~', start_tilde - 1);
+    std::string start = line.substr(before + 1, start_tilde - before - 1);
+    if (line.compare(0, 3, "050") == 0) start = start.substr(9);  // network id, word orders
+    return {start, line.substr(start_tilde + 1, end_tilde - start_tilde - 1)};
+}
+
+// The blockette lines a volume of the tree must hold, in order, built from
+// the files with the simplest reading of the tree's conventions.
+std::vector<std::string> expected_volume_lines(const std::string &root)
+{
+    std::vector<std::string> out;
+    for (const auto &line : lines_of(harness::read_file(root + "/H.A"))) out.push_back("A\t" + line);
+
+    struct Epoch {
+        std::string start, end;
+        std::vector<std::string> lines;
+    };
+    std::map<std::string, std::vector<Epoch>> stations;                   // "NET STA" -> epochs
+    std::map<std::string, std::vector<std::tuple<std::string, std::string, Epoch>>> channels;  // by station
+    for (const auto &[path, text] : harness::read_tree(root)) {
+        std::size_t slash = path.find('/');
+        if (slash == std::string::npos || path.substr(path.size() - 5) != "/B050") continue;
+        std::string dir = path.substr(0, slash), sta = dir.substr(0, dir.find('.')), net = dir.substr(dir.find('.') + 1);
+        auto b051 = lines_of(read_or_empty(root + "/" + dir + "/B051"));
+        std::size_t at = 0;
+        auto &epochs = stations[net + " " + sta];
+        for (const auto &line : lines_of(text)) {
+            Epoch e;
+            std::tie(e.start, e.end) = epoch_of(line);
+            e.lines = {line};
+            for (int n = std::stoi(line.substr(44, 3)); n > 0; --n) e.lines.push_back(b051.at(at++));
+            if (std::none_of(epochs.begin(), epochs.end(), [&](const Epoch &k) { return k.lines == e.lines; }))
+                epochs.push_back(e);
+        }
+        for (const auto &[cpath, ctext] : harness::read_tree(root + "/" + dir)) {
+            if (cpath.size() < 5 || cpath.substr(cpath.size() - 5) != "/B052") continue;
+            std::string cdir = cpath.substr(0, cpath.size() - 5);
+            auto b059 = lines_of(read_or_empty(root + "/" + dir + "/" + cdir + "/B059"));
+            std::size_t c059 = 0;
+            std::vector<Epoch> found;
+            for (const auto &line : lines_of(ctext)) {
+                if (line.compare(0, 3, "052") == 0) {
+                    found.push_back(Epoch{});
+                    std::tie(found.back().start, found.back().end) = epoch_of(line);
+                }
+                found.back().lines.push_back(line);
+            }
+            for (Epoch &e : found) {
+                const std::string &head = e.lines.front();
+                for (int n = std::stoi(head.substr(head.find('~', 19) + 76, 4)); n > 0; --n)
+                    e.lines.push_back(b059.at(c059++));
+            }
+            auto &list = channels[dir];
+            std::string loc = cdir.substr(cdir.find('.') + 1), chan = cdir.substr(0, cdir.find('.'));
+            for (const Epoch &e : found)
+                if (std::none_of(list.begin(), list.end(), [&](const auto &k) { return std::get<2>(k).lines == e.lines; }))
+                    list.emplace_back(loc, chan, e);
+        }
+    }
+    for (auto &[key, epochs] : stations) {
+        std::sort(epochs.begin(), epochs.end(), [](const Epoch &a, const Epoch &b) { return a.start < b.start; });
+        std::string dir = key.substr(key.find(' ') + 1) + "." + key.substr(0, key.find(' '));
+        auto list = channels[dir];
+        std::sort(list.begin(), list.end(), [](const auto &a, const auto &b) {
+            return std::tie(std::get<0>(a), std::get<1>(a), std::get<2>(a).start) <
+                   std::tie(std::get<0>(b), std::get<1>(b), std::get<2>(b).start);
+        });
+        for (const Epoch &s : epochs) {
+            for (const auto &line : s.lines) out.push_back("S\t" + line);
+            for (const auto &[loc, chan, c] : list)
+                if (c.start <= s.end && s.start <= c.end)
+                    for (const auto &line : c.lines) out.push_back("S\t" + line);
+        }
+    }
+    return out;
+}
+
+struct ReaderResult {
+    int status = -1;
+    std::vector<std::string> lines;
+    std::string problems;
+};
+
+ReaderResult read_volume(const std::string &volume, const harness::TempDir &scratch)
+{
+    std::string out = scratch / "reader.out", err = scratch / "reader.err";
+    std::string command = "python3 " + std::string(READERS_DIR) + "/seed_volume.py " + volume + " >" + out + " 2>" + err;
+    int status = std::system(command.c_str());
+    ReaderResult r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.lines = lines_of(harness::read_file(out));
+    r.problems = harness::read_file(err);
+    return r;
+}
+
+// SOURCE_DATE_EPOCH 1700000000: 2023-11-14 22:13:20 UTC, day 318.
+const Env fixed_time = {{"SOURCE_DATE_EPOCH", "1700000000"}};
+
+class SeedtreeVolume : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { db = new harness::TestDatabase({harness::demo_sql()}); }
+    static void TearDownTestSuite() { delete db; }
+
+    // The demo request through Mebrisk, twice: every record is in the tree
+    // twice, and BHZ's second epoch once more for each station epoch run.
+    void make_demo_tree(const Env &flags)
+    {
+        harness::write_file(dir / "req", harness::read_file(std::string(DEMO_DIR) + "/req"));
+        Env env = flags;
+        env.emplace("RESPONSE_DB", db->alias());
+        env.emplace("DATA_ROOT", dir / "tree");
+        for (int i = 0; i < 2; ++i) ASSERT_EQ(run("Mebrisk", {}, env, dir.path()).status, 0);
+    }
+
+    void expect_volume_reads_back(const std::string &volume)
+    {
+        ReaderResult r = read_volume(volume, dir);
+        EXPECT_EQ(r.status, 0) << r.problems;
+        ASSERT_GE(r.lines.size(), 2u);
+        std::vector<std::string> body(r.lines.begin() + 2, r.lines.end());
+        EXPECT_EQ(body, expected_volume_lines(dir / "tree"));
+    }
+
+    static harness::TestDatabase *db;
+    harness::TempDir dir;
+};
+harness::TestDatabase *SeedtreeVolume::db = nullptr;
+
+TEST_F(SeedtreeVolume, DemoTreesReadBackLineForLineUnderEveryFlag)
+{
+    if (std::system("python3 -c '' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 for the reader";
+    for (Env flags : {Env{}, Env{{"USE_LOOKUP", ""}}, Env{{"USE_ABPOLY", ""}}, Env{{"USE_LOOKUP", ""}, {"USE_ABPOLY", ""}}}) {
+        SCOPED_TRACE(flags.size() == 2 ? "both" : flags.empty() ? "plain" : flags.begin()->first);
+        std::filesystem::remove_all(dir / "tree");
+        make_demo_tree(flags);
+        auto r = run("seedtree", {"volume", dir / "tree", "-o", dir / "demo.seed"}, fixed_time);
+        ASSERT_EQ(r.status, 0) << r.err;
+        // The second run repeats 2 station epochs and 5 channel epochs.
+        EXPECT_EQ(r.err, "seedtree: note: dropped 7 identical repeated epoch(s)\n");
+        EXPECT_EQ(r.out, "");
+        expect_volume_reads_back(dir / "demo.seed");
+
+        ReaderResult v = read_volume(dir / "demo.seed", dir);
+        ASSERT_GE(v.lines.size(), 2u);
+        EXPECT_EQ(v.lines[0], "V\t010012402.4121998,001,00:00:00~2599,365,23:59:59~2023,318,22:13:20~"
+                              "XY Hill Top Regional Network~Dataless SEED of network XY~");
+        // The reader checks where the index points; here its codes.
+        EXPECT_EQ(v.lines[1].substr(0, 17), "V\t0110032002HILL ") << v.lines[1];
+        EXPECT_EQ(v.lines[1].substr(23, 5), "HILL ") << v.lines[1];
+    }
+}
+
+TEST_F(SeedtreeVolume, SameTimeSameBytesStandardOutputAndSelection)
+{
+    make_demo_tree({});
+    Env env = fixed_time;
+    auto first = run("seedtree", {"volume", dir / "tree", "-o", dir / "a.seed", "--label", "Demo", "--organization", "Hill Obs"}, env);
+    auto second = run("seedtree", {"volume", dir / "tree", "-o", "-", "--organization", "Hill Obs", "--label", "Demo"}, env);
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(harness::read_file(dir / "a.seed"), second.out);
+    EXPECT_EQ(second.out.size() % 4096, 0u);
+    EXPECT_NE(second.out.find("~Hill Obs~Demo~011"), std::string::npos);
+
+    // A selection in any case; one that names no station fails.
+    auto chosen = run("seedtree", {"volume", dir / "tree", "-o", "-", "--station", "hill.xy", "--label", "Demo",
+                                   "--organization", "Hill Obs"}, env);
+    EXPECT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_EQ(chosen.out, second.out);
+    auto none = run("seedtree", {"volume", dir / "tree", "-o", "-", "--station", "HILL.XY", "--station", "ROCK.XY"}, env);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "seedtree: " + (dir / "tree") + ": no station ROCK.XY in the tree\n");
+    EXPECT_EQ(none.out, "");
+
+    // Without SOURCE_DATE_EPOCH the volume time is now.
+    auto now = run("seedtree", {"volume", dir / "tree", "-o", "-"}, {});
+    ASSERT_EQ(now.status, 0);
+    EXPECT_EQ(now.out.find("2023,318,22:13:20"), std::string::npos);
+}
+
+TEST_F(SeedtreeVolume, ListShowsEveryEpochUnderEachStationEpoch)
+{
+    make_demo_tree({});
+    auto r = run("seedtree", {"list", dir / "tree"}, {});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "HILL.XY  1998,001,00:00:00  2003,181,23:59:59  1 channel epoch(s)  Hill Top Observatory\n"
+              "  BHZ.  1998,001,00:00:00  2003,181,23:59:59  rate 2.0000E+01  stages 2  sensitivity 6.29145E+08 at 1.00000E+00\n"
+              "HILL.XY  2003,182,00:00:00  2599,365,23:59:59  4 channel epoch(s)  Hill Top Observatory\n"
+              "  BHE.  2003,182,00:00:00  2599,365,23:59:59  rate 2.0000E+01  stages 5  sensitivity 6.29145E+08 at 1.00000E+00\n"
+              "  BHN.  2003,182,00:00:00  2599,365,23:59:59  rate 2.0000E+01  stages 5  sensitivity 6.29145E+08 at 1.00000E+00\n"
+              "  BHZ.  2003,182,00:00:00  2599,365,23:59:59  rate 2.0000E+01  stages 5  sensitivity 6.29145E+08 at 1.00000E+00\n"
+              "  LHZ.00  2003,182,00:00:00  2599,365,23:59:59  rate 1.0000E+00  stages 2  sensitivity 6.29145E+08 at 5.00000E-02\n");
+}
+
+// A FIR of 1,500 taps: three blockettes 61 in the stage (or 41 in the
+// dictionary), each longer than two logical records.
+TEST_F(SeedtreeVolume, LongFirContinuesAcrossBlockettesAndRecords)
+{
+    if (std::system("python3 -c '' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 for the reader";
+    harness::TestDatabase long_fir({harness::demo_sql(),
+                                    "INSERT INTO DC (key, name, symmetry) VALUES (104, 'FIR.LONG', 'A');\n"
+                                    "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 1500)\n"
+                                    "INSERT INTO DC_Data (key, type, row_key, coefficient, error) SELECT 104, 'N', k, 1.0 / 1500, 0 FROM n;\n"
+                                    "UPDATE Coefficients SET dc_key = 104 WHERE seedchan = 'BHE' AND stage_seq = 3;\n"});
+    for (Env flags : {Env{}, Env{{"USE_LOOKUP", ""}}}) {
+        std::filesystem::remove_all(dir / "tree");
+        Env env = flags;
+        env.emplace("RESPONSE_DB", long_fir.alias());
+        env.emplace("DATA_ROOT", dir / "tree");
+        ASSERT_EQ(run("Quorvex", {"HILL.XY", "2003/07/01", "00:00:00", "a"}, env, dir.path()).status, 0);
+        std::string file = flags.empty() ? dir / "tree/HILL.XY/BHE./B052" : dir / "tree/H.A";
+        std::string kind = flags.empty() ? "061" : "041";
+        std::vector<std::size_t> pieces;
+        for (const auto &line : lines_of(harness::read_file(file)))
+            if (line.compare(0, 3, kind) == 0 && line.find("FIR_LONG") != std::string::npos) pieces.push_back(line.size());
+        ASSERT_EQ(pieces.size(), 3u);
+        EXPECT_GT(pieces[0], 2 * 4096u);
+        EXPECT_GT(pieces[1], 2 * 4096u);
+
+        // One filter in the model, however it was written.
+        seed::Inventory inventory = seed::read_tree(dir / "tree");
+        const auto &bhe = *inventory.stations.at(0).channels.at(0);
+        ASSERT_EQ(bhe.id.channel, "BHE");
+        const seed::Filter &filter = bhe.stage(3)->filters.at(0);
+        EXPECT_EQ(std::get<seed::Fir>(filter.response).coefficients.size(), 1500u);
+        EXPECT_EQ(std::get<seed::Fir>(filter.response).coefficients.back().text, "6.6666666E-04");
+        EXPECT_EQ(filter.lines.size(), flags.empty() ? 3u : 1u);
+        if (!flags.empty()) {
+            EXPECT_EQ(filter.lookup_key, 104);
+            EXPECT_EQ(inventory.dictionary.firs.at(104).lines.size(), 3u);
+        }
+        auto r = run("seedtree", {"volume", dir / "tree", "-o", dir / "long.seed"}, fixed_time);
+        ASSERT_EQ(r.status, 0) << r.err;
+        expect_volume_reads_back(dir / "long.seed");
+    }
+}
+
+}  // namespace
