@@ -1,6 +1,9 @@
 // seedtree list ROOT: one line per station epoch, and under it one per
 // channel epoch, for a quick look at what a tree holds.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 
 #include "commands.hpp"
 #include "inventory.hpp"
@@ -34,6 +37,14 @@ int run_list(const ListArguments &arguments)
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         throw Error("cannot write to standard output");
     return 0;
+}
+
+Subcommand add_list_command(CLI::App &app)
+{
+    auto arguments = std::make_shared<ListArguments>();
+    CLI::App *list = app.add_subcommand("list", "One line per station epoch and per channel epoch of the tree.");
+    list->add_option("ROOT", arguments->root, "Root directory of the header tree")->required();
+    return {list, [arguments] { return run_list(*arguments); }};
 }
 
 }  // namespace seed

@@ -1,12 +1,24 @@
-// The subcommands of seedtree. Each returns the exit status; failures are
-// thrown (Error, or UsageError for arguments found wrong after parsing).
+// The subcommands of seedtree. Each adds itself to the program's command
+// line (add_*_command) and gives the function that runs it once parsed; a
+// run returns the exit status, failures are thrown (Error, or UsageError for
+// arguments found wrong after parsing).
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace seed {
+
+struct Subcommand {
+    CLI::App *app = nullptr;
+    std::function<int()> run;
+};
 
 class UsageError : public std::runtime_error {
 public:
@@ -26,6 +38,9 @@ struct VolumeArguments {
 
 int run_list(const ListArguments &arguments);
 int run_volume(const VolumeArguments &arguments);
+
+Subcommand add_list_command(CLI::App &app);
+Subcommand add_volume_command(CLI::App &app);
 
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);

@@ -9,12 +9,11 @@
 
 #include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <new>
+#include <vector>
 
 #include "commands.hpp"
 #include "error.hpp"
-#include "volume.hpp"
 
 namespace seed {
 
@@ -44,6 +43,14 @@ int failure(const std::string &message)
     return 1;
 }
 
+// The name of the subcommand on the command line, or "".
+std::string parsed_name(const std::vector<seed::Subcommand> &subcommands)
+{
+    for (const seed::Subcommand &s : subcommands)
+        if (s.app->parsed()) return s.app->get_name();
+    return "";
+}
+
 int usage_error(const std::string &message, const std::string &command)
 {
     std::fprintf(stderr, "seedtree: error: %s\nRun 'seedtree%s --help' for usage.\n", message.c_str(),
@@ -61,41 +68,10 @@ int main(int argc, char **argv)
     app.require_subcommand(1);
     app.footer("Exit status: 0 done, 1 failed, 2 usage error.");
 
-    seed::ListArguments list_arguments;
-    CLI::App *list = app.add_subcommand("list", "One line per station epoch and per channel epoch of the tree.");
-    list->add_option("ROOT", list_arguments.root, "Root directory of the header tree")->required();
-
-    seed::VolumeArguments volume_arguments;
-    CLI::App *volume = app.add_subcommand("volume", "Writes one dataless SEED 2.4 volume of the tree.");
-    volume->add_option("ROOT", volume_arguments.root, "Root directory of the header tree")->required();
-    volume->add_option("-o,--output", volume_arguments.output, "The volume file, or - for standard output")
-        ->required();
-    volume
-        ->add_option("--station", volume_arguments.stations,
-                     "Only this station (STA.NET, any case); may be given again for more")
-        ->allow_extra_args(false)
-        ->type_name("STA.NET")
-        ->check(CLI::Validator(
-            [](std::string &code) {
-                return seed::valid_station_code(code) ? std::string()
-                                                      : "'" + code + "' is not a station code STA.NET";
-            },
-            ""));
-    auto text_check = CLI::Validator(
-        [](std::string &text) {
-            std::string problem = seed::variable_text_problem(text, 80);
-            return problem.empty() ? problem : "'" + text + "' cannot be written: " + problem;
-        },
-        "");
-    volume->add_option("--label", volume_arguments.label, "Volume label (default: \"Dataless SEED of network NET\")")
-        ->check(text_check);
-    volume
-        ->add_option("--organization", volume_arguments.organization,
-                     "Originating organization (default: the network's name from the dictionary)")
-        ->check(text_check);
-    volume->footer(
-        "The volume time is now, or SOURCE_DATE_EPOCH (seconds since 1970) when set. FILE is written whole or "
-        "not at all.");
+    const std::vector<seed::Subcommand> subcommands = {
+        seed::add_list_command(app),
+        seed::add_volume_command(app),
+    };
 
     // CLI11 would only say that a subcommand is required.
     if (argc > 1 && argv[1][0] != '-' &&
@@ -111,15 +87,15 @@ int main(int argc, char **argv)
     } catch (const CLI::CallForVersion &e) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
-        std::string command = volume->parsed() ? "volume" : list->parsed() ? "list" : "";
-        return usage_error(e.what(), command);
+        return usage_error(e.what(), parsed_name(subcommands));
     }
 
     try {
-        if (list->parsed()) return seed::run_list(list_arguments);
-        return seed::run_volume(volume_arguments);
+        for (const seed::Subcommand &s : subcommands)
+            if (s.app->parsed()) return s.run();
+        return usage_error("a subcommand is required", "");
     } catch (const seed::UsageError &e) {
-        return usage_error(e.what(), volume->parsed() ? "volume" : "list");
+        return usage_error(e.what(), parsed_name(subcommands));
     } catch (const seed::Error &e) {
         return failure(e.what());
     } catch (const std::bad_alloc &) {
