@@ -5,10 +5,15 @@
 // generator runs one per coefficient, stage and table, and prints the
 // median and 90th percentile per kind.
 //
+// On PostgreSQL it also times the floor of the coefficient row: the same
+// statement prepared once and run with libpq alone, on a connection of its
+// own to the same server.
+//
 // Usage: bench_statement_rate [STATEMENTS_PER_KIND]
 //        bench_statement_rate --sql                  the rows, as SQL for either backend
 //        bench_statement_rate --db ALIAS [STATEMENTS_PER_KIND]
 //                                                    on a database that holds those rows
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -21,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "db/connection.hpp"
 #include "db/database.hpp"
 #include "db/session.hpp"
 
@@ -96,6 +102,39 @@ Figures time_each(int n, F &&statement)
     return {us[us.size() / 2], us[us.size() * 9 / 10]};
 }
 
+// The coefficient row with libpq alone: one prepared statement, text
+// parameters and results, as the database layer runs it.
+Figures libpq_floor(const std::string &conninfo, int n)
+{
+    PGconn *conn = PQconnectdb(conninfo.c_str());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        std::fprintf(stderr, "libpq floor: %s", PQerrorMessage(conn));
+        std::exit(2);
+    }
+    PQclear(PQexec(conn, "BEGIN"));
+    PQclear(PQexec(conn, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    PGresult *prepared = PQprepare(conn, "coefficient",
+                                   "select coefficient ,error from DC_Data where ((type='N' and key=$1) and row_key=$2)",
+                                   2, nullptr);
+    if (PQresultStatus(prepared) != PGRES_COMMAND_OK) std::exit(2);
+    PQclear(prepared);
+    auto run = [conn](int k) {
+        std::string key = std::to_string(1 + k % coefficient_sets);
+        std::string row = std::to_string(1 + (k * 7919) % coefficients_per_set);
+        const char *values[] = {key.c_str(), row.c_str()};
+        PGresult *r = PQexecPrepared(conn, "coefficient", 2, values, nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) != 1) std::exit(2);
+        volatile double value = std::strtod(PQgetvalue(r, 0, 0), nullptr);
+        (void)value;
+        PQclear(r);
+    };
+    time_each(n / 10 + 1, run);
+    Figures f = time_each(n, run);
+    PQclear(PQexec(conn, "COMMIT"));
+    PQfinish(conn);
+    return f;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -166,6 +205,12 @@ int main(int argc, char **argv)
     std::printf("%-34s median %6.2f us   p90 %6.2f us\n", "stage presence (Sensitivity)", b.median, b.p90);
     std::printf("%-34s median %6.2f us   p90 %6.2f us\n", "max(stage_seq) (Sensitivity)", c.median, c.p90);
     std::printf("%d statements in %.2f s: %.0f statements per second\n", 3 * n, seconds, 3 * n / seconds);
+    rdb::DatabaseAddress address = rdb::resolve_alias(alias, rdb::username, rdb::password);
+    if (address.dialect == rdb::Dialect::postgresql) {
+        Figures floor = libpq_floor(address.target, n);
+        std::printf("%-34s median %6.2f us   p90 %6.2f us   (layer / floor: %.2f)\n",
+                    "coefficient row, libpq alone", floor.median, floor.p90, a.median / floor.median);
+    }
     db.commit_release();
     if (own_database) std::remove(alias.c_str());
     return failures ? 1 : 0;

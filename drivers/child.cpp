@@ -26,7 +26,8 @@ std::string tools_dir()
     return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
-ChildOutcome run_child(const std::string &path, const std::vector<std::string> &args)
+int start_child(const std::string &path, const std::vector<std::string> &args, int out_fd, int err_fd,
+                pid_t &pid)
 {
     std::vector<std::string> words;
     words.reserve(args.size() + 1);
@@ -37,18 +38,32 @@ ChildOutcome run_child(const std::string &path, const std::vector<std::string> &
     for (auto &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (out_fd >= 0) posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+    if (err_fd >= 0) posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+    int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc;
+}
+
+ChildOutcome outcome_of(int status)
+{
+    if (WIFSIGNALED(status)) return {ChildOutcome::Kind::signaled, WTERMSIG(status)};
+    return {ChildOutcome::Kind::exited, WEXITSTATUS(status)};
+}
+
+ChildOutcome run_child(const std::string &path, const std::vector<std::string> &args)
+{
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (rc != 0) return {ChildOutcome::Kind::not_started, rc};
-
+    if (int rc = start_child(path, args, -1, -1, pid); rc != 0) return {ChildOutcome::Kind::not_started, rc};
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return {ChildOutcome::Kind::not_started, errno};
     }
-    if (WIFSIGNALED(status)) return {ChildOutcome::Kind::signaled, WTERMSIG(status)};
-    return {ChildOutcome::Kind::exited, WEXITSTATUS(status)};
+    return outcome_of(status);
 }
 
 std::string describe(const ChildOutcome &outcome)
@@ -64,12 +79,16 @@ std::string describe(const ChildOutcome &outcome)
     return std::string("not started: ") + std::strerror(outcome.code);
 }
 
-bool run_batch_child(const std::string &path, const std::vector<std::string> &args, const std::string &command)
+bool report_failure(const ChildOutcome &outcome, const std::string &command)
 {
-    ChildOutcome outcome = run_child(path, args);
     if (!outcome.failed()) return false;
     std::fprintf(stderr, "Failed (%s): %s\n", describe(outcome).c_str(), command.c_str());
     return true;
+}
+
+bool run_batch_child(const std::string &path, const std::vector<std::string> &args, const std::string &command)
+{
+    return report_failure(run_child(path, args), command);
 }
 
 std::vector<std::string> blank_words(std::string_view text)

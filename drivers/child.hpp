@@ -4,6 +4,8 @@
 // for it before going on.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +29,21 @@ struct ChildOutcome {
 // come after the parent's even when they share a pipe.
 ChildOutcome run_child(const std::string &path, const std::vector<std::string> &args);
 
+// Starts path with args without waiting; its standard output and error go
+// to out_fd and err_fd (-1: the parent's). Returns 0 and sets pid, or the
+// error number of a child that could not start.
+int start_child(const std::string &path, const std::vector<std::string> &args, int out_fd, int err_fd,
+                pid_t &pid);
+
+// The outcome of a wait status.
+ChildOutcome outcome_of(int status);
+
 // "exit status 1", "killed by signal 9", "not started: No such file or directory".
 std::string describe(const ChildOutcome &outcome);
+
+// A failed child named on standard error, "Failed (OUTCOME): COMMAND";
+// returns true when it failed.
+bool report_failure(const ChildOutcome &outcome, const std::string &command);
 
 // run_child for a batch: a child that failed is named on standard error as
 // "Failed (OUTCOME): COMMAND" and the batch goes on. Returns true when it

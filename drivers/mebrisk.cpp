@@ -1,7 +1,10 @@
 // Mebrisk: reads the request file "req", merges its lines into distinct
 // station and channel requests and runs Lintaro once for each, stations
 // first. It has no database access of its own.
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.hpp"
 #include "child.hpp"
 #include "request.hpp"
 
@@ -46,23 +50,63 @@ void read_requests(std::FILE *file, bool copy_mode, drivers::Requests &requests)
     }
 }
 
-// Runs one Lintaro command; a failure is named on standard error and
-// remembered, and the batch goes on.
-void run_lintaro(const std::string &lintaro, const std::vector<std::string> &args, bool &any_failed)
+// printf into a string.
+std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string formatted(const char *format, ...)
+{
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) + 1 : 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return text;
+}
+
+// One Lintaro run of the batch: its request row, then "[COMMAND]", then
+// what Lintaro prints.
+drivers::BatchRun lintaro_run(const std::string &lintaro, const std::string &row, std::vector<std::string> args)
 {
     std::string command = lintaro;
     for (const auto &a : args) command += " " + a;
-    std::printf("\n[%s]\n", command.c_str());
-    any_failed |= drivers::run_batch_child(lintaro, args, command);
+    return {row + "\n\n[" + command + "]\n", lintaro, std::move(args), command};
 }
 
 // The command's times are the SEED time alone: whatever follows the first
 // 17 characters is dropped.
 std::string seed_time(const std::string &t) { return t.substr(0, 17); }
 
+// RESPONSE_JOBS: how many Lintaro runs at once; 1 when unset.
+int jobs_setting()
+{
+    const char *text = std::getenv("RESPONSE_JOBS");
+    if (!text || !*text) return 1;
+    char *end = nullptr;
+    errno = 0;
+    long jobs = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || jobs < 1 || jobs > 64) {
+        std::fprintf(stderr, "Error: RESPONSE_JOBS must be a whole number from 1 to 64, not \"%s\"\n", text);
+        std::exit(1);
+    }
+    return static_cast<int>(jobs);
+}
+
+// Runs may overlap once the tree's dictionary exists: it is written by the
+// first run that gets that far, as in a serial batch.
+bool dictionary_exists()
+{
+    const char *root = std::getenv("DATA_ROOT");
+    std::string path = std::string(root && *root ? root : "./HAR000") + "/H.A";
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
 int run(int argc, char **argv)
 {
     const bool copy_mode = argc > 1 && std::strtol(argv[1], nullptr, 10) != 0;
+    const int jobs = jobs_setting();
 
     std::FILE *file = std::fopen(request_file, "r");
     if (!file) {
@@ -74,24 +118,23 @@ int run(int argc, char **argv)
     std::fclose(file);
 
     const std::string lintaro = drivers::tools_dir() + "/Lintaro";
-    bool any_failed = false;
+    std::vector<drivers::BatchRun> station_runs, channel_runs;
+    for (const auto &r : requests.rs)
+        station_runs.push_back(lintaro_run(
+            lintaro, formatted("%5s %5s %.17s %.17s", r.station.c_str(), r.network.c_str(), r.start.c_str(), r.end.c_str()),
+            {r.station + "." + r.network, seed_time(r.start), seed_time(r.end), "s"}));
+    for (const auto &r : requests.rc)
+        channel_runs.push_back(lintaro_run(lintaro,
+                                           formatted("%5s %5s %5s %.17s %.17s", r.station.c_str(), r.network.c_str(),
+                                                     r.channel.c_str(), r.start.c_str(), r.end.c_str()),
+                                           {r.station + "." + r.network + ":" + r.channel, seed_time(r.start),
+                                            seed_time(r.end), "c"}));
 
+    // Every station run first: a channel run needs its station's directory.
     std::printf("\n Generating station blockettes:\n\n");
-    for (const auto &r : requests.rs) {
-        std::printf("%5s %5s %.17s %.17s\n", r.station.c_str(), r.network.c_str(), r.start.c_str(),
-                    r.end.c_str());
-        run_lintaro(lintaro, {r.station + "." + r.network, seed_time(r.start), seed_time(r.end), "s"},
-                    any_failed);
-    }
-
+    bool any_failed = drivers::run_batch(station_runs, jobs, dictionary_exists);
     std::printf("\n Generating channel blockettes:\n\n");
-    for (const auto &r : requests.rc) {
-        std::printf("%5s %5s %5s %.17s %.17s\n", r.station.c_str(), r.network.c_str(),
-                    r.channel.c_str(), r.start.c_str(), r.end.c_str());
-        run_lintaro(lintaro,
-                    {r.station + "." + r.network + ":" + r.channel, seed_time(r.start), seed_time(r.end), "c"},
-                    any_failed);
-    }
+    any_failed |= drivers::run_batch(channel_runs, jobs, dictionary_exists);
 
     std::printf("\n");
     return any_failed ? 1 : 0;

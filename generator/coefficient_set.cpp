@@ -19,14 +19,29 @@ void apply_name_and_symmetry_rules(Quorvex &q)
 
 std::vector<double> read_numerators(Quorvex &q)
 {
+    // One cursor over rows 1 to nb_num gives what reading them one by one
+    // gives, in a fraction of the statements: a row_key missing from the
+    // sequence repeats the value before it (the host variables keep what
+    // they held), a row_key found twice is an error, as a single-row select
+    // finding two rows is.
     std::vector<double> coefficients;
     coefficients.reserve(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0);
-    for (q.j = 1; q.j <= q.nb_num; ++q.j) {
-        q.sql.select(
-            "select coefficient ,error into :b0,:b1:b2  from DC_Data where ((type='N' and key=:b3) and row_key=:b4)",
-            {rdb::in(q.dc_key), rdb::in(q.j)}, {rdb::out(q.coeff), rdb::out(q.error, &q.ind)});
-        coefficients.push_back(q.coeff);
-    }
+    double previous = q.coeff;
+    std::int32_t row_key = 0;
+    q.sql.for_each_row(
+        "select row_key ,coefficient ,error  from DC_Data where (((type='N' and key=:b0) and row_key>=:b1) and row_key<=:b2) order by row_key",
+        {rdb::in(q.dc_key), rdb::in(1), rdb::in(q.nb_num)},
+        {rdb::out(row_key), rdb::out(q.coeff), rdb::out(q.error, &q.ind)}, [&] {
+            if (static_cast<std::size_t>(row_key) <= coefficients.size())
+                q.sql.sql_error(rdb::err_too_many_rows,
+                                "ORA-01422: exact fetch returns more than requested number of rows: coefficient " +
+                                    std::to_string(row_key) + " of DC_Data key " + std::to_string(q.dc_key));
+            coefficients.resize(static_cast<std::size_t>(row_key) - 1, previous);
+            coefficients.push_back(q.coeff);
+            previous = q.coeff;
+        });
+    coefficients.resize(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0, previous);
+    q.j = q.nb_num + 1;
     return coefficients;
 }
 
@@ -34,10 +49,8 @@ bool write_coefficient_records(Quorvex &q, TreeFile &file, const std::string &ro
                                const std::vector<double> &coefficients,
                                const std::function<void(Record &, int)> &begin)
 {
-    std::vector<std::string> groups;
-    groups.reserve(coefficients.size());
-    for (double c : coefficients) groups.emplace_back(formatted_size("%14.7E", c), 'x');
-    std::vector<std::size_t> runs = split_into_records(header_size, groups);
+    // Single-precision values, inf and nan alike, take exactly 14 characters.
+    std::vector<std::size_t> runs = split_into_records(header_size, coefficients.size(), fir_coefficient_size);
     if (runs.empty()) return false;
     std::size_t next = 0;
     for (std::size_t count : runs) {

@@ -20,7 +20,8 @@ class TreeFile;
 // NULL symmetry, which keeps the code mapped last, always gives "A").
 void apply_name_and_symmetry_rules(Quorvex &q);
 
-// Numerator rows 1 to q.nb_num of q.dc_key.
+// Numerator rows 1 to q.nb_num of q.dc_key; a missing row repeats the value
+// before it.
 std::vector<double> read_numerators(Quorvex &q);
 
 // Writes the coefficients, "%14.7E" each, as consecutive records of row,

@@ -36,5 +36,7 @@ constexpr std::size_t groups_that_fit(std::size_t fixed_size, std::size_t group_
 // groups give one empty run. Empty when not even one group fits.
 std::vector<std::size_t> split_into_records(std::size_t header_size,
                                             const std::vector<std::string> &groups);
+// The same for count groups of group_size characters each.
+std::vector<std::size_t> split_into_records(std::size_t header_size, std::size_t count, std::size_t group_size);
 
 }  // namespace quorvex

@@ -1,6 +1,5 @@
 #include "connection.hpp"
 
-#include <soci/postgresql/soci-postgresql.h>
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 #include <sqlite3.h>
@@ -119,7 +118,19 @@ void open_sqlite(soci::session &session, const std::string &path)
 
 void open_postgresql(soci::session &session, const std::string &conninfo)
 {
-    session.open(soci::postgresql, conninfo);
+    // The backend (and with it libpq and its TLS, Kerberos and LDAP
+    // libraries) is loaded by name, only when a server is named: a run on a
+    // SQLite file never pays for loading and relocating them.
+    try {
+        session.open("postgresql", conninfo);
+    } catch (const soci::soci_error &e) {
+        const std::string what = e.what();
+        if (what.find("ailed to find shared library for backend") != std::string::npos ||
+            what.find("ailed to load shared library for backend") != std::string::npos)
+            throw std::runtime_error("the PostgreSQL backend cannot be loaded (install libsoci-postgresql4.0): " +
+                                     what);
+        throw;
+    }
     // Dates are text and never meet a time zone, but pin the session to UTC
     // all the same; the tools' TO_DATE and TO_CHAR come before pg_catalog's.
     session << "SET TIME ZONE 'UTC'";

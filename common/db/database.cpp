@@ -435,6 +435,8 @@ int Database::commit_release() { return impl_->release(true); }
 
 int Database::rollback_release() { return impl_->release(false); }
 
+int Database::report_error(int status, std::string message) { return impl_->fail(status, std::move(message)); }
+
 std::size_t Database::last_error(char *buf, std::size_t size) const
 {
     std::size_t n = impl_->error.size() < size ? impl_->error.size() : size;

@@ -68,6 +68,10 @@ public:
     int commit_release();
     int rollback_release();
 
+    // Records an error that the caller found in what statements returned:
+    // last_error() then gives message. Returns status.
+    int report_error(int status, std::string message);
+
     // Copies the last error's text into buf (at most size bytes, no NUL)
     // and returns its length.
     std::size_t last_error(char *buf, std::size_t size) const;

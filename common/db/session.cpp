@@ -66,6 +66,12 @@ void Sql::stop(Release release, const char *format, ...)
     std::exit(1);
 }
 
+void Sql::sql_error(int status, const std::string &message)
+{
+    SQLCODE = db_.report_error(status, message);
+    sql_error();
+}
+
 void Sql::sql_error()
 {
     char msg[512];

@@ -71,6 +71,8 @@ public:
 
     // Prints the database's message, rolls back with release, exits 1.
     [[noreturn]] void sql_error();
+    // The same for an error the caller found in what statements returned.
+    [[noreturn]] void sql_error(int status, const std::string &message);
 
     Database &database() { return db_; }
 

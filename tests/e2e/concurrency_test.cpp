@@ -11,27 +11,9 @@ namespace {
 
 constexpr int runs = 8;
 
-// Eight copies of the demo station HILL, as stations ST1 to ST8.
-std::string copies_of_the_demo_station()
-{
-    const char *tables[] = {"station_data", "channel_data", "Station_Comment", "Channel_Comment", "Poles_Zeros",
-                            "Coefficients", "Decimation",   "Polynomial",      "Sensitivity"};
-    std::string sql;
-    for (int k = 1; k <= runs; ++k) {
-        for (const char *t : tables) {
-            std::string sta = "ST" + std::to_string(k);
-            sql += std::string("CREATE TEMP TABLE copy AS SELECT * FROM ") + t + " WHERE sta = 'HILL';\n";
-            sql += "UPDATE copy SET sta = '" + sta + "';\n";
-            sql += std::string("INSERT INTO ") + t + " SELECT * FROM copy;\n";
-            sql += "DROP TABLE copy;\n";
-        }
-    }
-    return sql;
-}
-
 TEST(Concurrency, EightGeneratorRunsAtOnceMatchTheSameRunsInTurn)
 {
-    harness::TestDatabase db({harness::demo_sql(), copies_of_the_demo_station()});
+    harness::TestDatabase db({harness::demo_sql(), harness::demo_station_copies(runs)});
     harness::TempDir dir;
 
     auto generate = [&](const std::string &tree, int k) {

@@ -3,6 +3,8 @@
 // same epochs, and no request text is ever run as a command.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "harness.hpp"
 
 using harness::Env;
@@ -102,6 +104,56 @@ TEST_F(MebriskTree, UnknownStationFailsItsRunsAndTheBatchGoesOn)
     const std::string last = "\n Disconnecting from ORACLE ...\n\n\n";
     EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last) << "the closing line comes after the last run";
     EXPECT_EQ(r.status, 1);
+}
+
+// RESPONSE_JOBS runs Lintaro children at once and prints what a serial batch
+// prints; a network cut into slices of whole stations, each run on its own
+// (on other machines), gives the same tree once the station directories are
+// copied together.
+TEST_F(MebriskTree, ParallelRunsAndSlicesOfStationsGiveTheSerialBatch)
+{
+    harness::TestDatabase network({harness::demo_sql(), harness::demo_station_copies(4)});
+    auto lines = [](std::vector<std::string> stations) {
+        std::string req;
+        for (const auto &sta : stations)
+            for (std::string cha : {"BHZ", "BHE", "LHZ"})
+                req += sta + "\tXY\t" + cha + "\t\t\t\t\t\t1999,001,00:00:00\t2005,001,00:00:00\n";
+        return req;
+    };
+    auto batch = [&](const harness::TestDatabase &db, const std::string &dir, const std::string &req,
+                     const std::string &jobs) {
+        std::filesystem::create_directories(dir);
+        harness::write_file(dir + "/req", req);
+        return run("Mebrisk", {}, {{"RESPONSE_DB", db.alias()}, {"DATA_ROOT", "tree"}, {"RESPONSE_JOBS", jobs}}, dir);
+    };
+
+    // A failing station among the others: its failed lines keep their place.
+    const std::string whole = lines({"ST1", "NONE", "ST2", "ST3", "ST4"});
+    for (auto [db, req] : {std::pair{&network, whole}, std::pair{db, harness::read_file(demo_dir + "/req")}}) {
+        auto serial = batch(*db, cwd / "serial", req, "1");
+        auto parallel = batch(*db, cwd / "parallel", req, "4");
+        EXPECT_EQ(parallel.out, serial.out);
+        EXPECT_EQ(parallel.err, serial.err);
+        EXPECT_EQ(parallel.status, serial.status);
+        EXPECT_EQ(harness::read_tree(cwd / "parallel/tree"), harness::read_tree(cwd / "serial/tree"));
+        if (db == &network) {
+            EXPECT_EQ(serial.status, 1);
+            EXPECT_NE(serial.err.find("NONE.XY:BHE"), std::string::npos) << serial.err;
+            EXPECT_NE(serial.out.find("Quorvex ST4.XY:LHZ"), std::string::npos);
+        }
+        std::filesystem::remove_all(cwd / "serial");
+        std::filesystem::remove_all(cwd / "parallel");
+    }
+    EXPECT_EQ(batch(network, cwd / "serial", whole, "0").err,
+              "Error: RESPONSE_JOBS must be a whole number from 1 to 64, not \"0\"\n");
+
+    auto one_machine = batch(network, cwd / "one", whole, "1");
+    batch(network, cwd / "a", lines({"ST1", "ST2"}), "2");
+    batch(network, cwd / "b", lines({"NONE", "ST3", "ST4"}), "2");
+    EXPECT_EQ(harness::read_file(cwd / "a/tree/H.A"), harness::read_file(cwd / "b/tree/H.A"));
+    for (std::string sta : {"ST3.XY", "ST4.XY"})
+        std::filesystem::copy(cwd / "b/tree/" + sta, cwd / "a/tree/" + sta, std::filesystem::copy_options::recursive);
+    EXPECT_EQ(harness::read_tree(cwd / "a/tree"), harness::read_tree(cwd / "one/tree"));
 }
 
 }  // namespace

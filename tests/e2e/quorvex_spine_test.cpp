@@ -2,6 +2,8 @@
 // channel loop, compared byte for byte on standard output.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "harness.hpp"
 
 using harness::Env;
@@ -192,6 +194,36 @@ TEST(QuorvexConnect, UnreachableServerOrMissingDatabaseIsAConnectError)
         EXPECT_EQ(r.out.find("Connected"), std::string::npos) << r.out;
         EXPECT_EQ(r.status, 1);
     }
+}
+
+// The PostgreSQL backend, and libpq with it, is loaded only when a server
+// is named; when it cannot be loaded, naming a server is a connect error
+// that says so. (The backend's file is hidden by an empty file bound over
+// it in a mount namespace of the run's own: root only.)
+TEST(QuorvexConnect, PostgreSqlClientIsLoadedOnlyForAServer)
+{
+    harness::TempDir dir;
+    harness::TestDatabase db({harness::fixture("spine.sql")});
+    if (harness::backend() == "sqlite") {
+        auto r = run("Quorvex", {"ABC.XY"}, {{"RESPONSE_DB", db.alias()}, {"LD_DEBUG", "libs"}}, dir.path());
+        EXPECT_NE(r.err.find("libsoci_sqlite3"), std::string::npos) << "LD_DEBUG shows the libraries loaded";
+        EXPECT_EQ(r.err.find("libpq"), std::string::npos);
+        EXPECT_EQ(r.err.find("libsoci_postgresql"), std::string::npos);
+    }
+
+    if (geteuid() != 0) GTEST_SKIP() << "hiding the backend's library needs root";
+    auto r = run("/usr/bin/unshare",
+                 {"--mount", "/bin/sh", "-c",
+                  "backend=$(readlink -f /usr/lib/x86_64-linux-gnu/libsoci_postgresql.so.4.0) && "
+                  "mount --bind /dev/null \"$backend\" && exec \"$0\" ABC.XY",
+                  harness::tools_dir() + "/Quorvex"},
+                 {{"RESPONSE_DB", "postgresql://127.0.0.1:1/response"}}, dir.path());
+    if (r.out.empty()) GTEST_SKIP() << "no mount namespace here: " << r.err;
+    EXPECT_NE(r.out.find("\nORACLE error detected:\nthe PostgreSQL backend cannot be loaded (install "
+                         "libsoci-postgresql4.0)"),
+              std::string::npos)
+        << r.out << r.err;
+    EXPECT_EQ(r.status, 1);
 }
 
 }  // namespace

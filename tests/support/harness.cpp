@@ -69,6 +69,22 @@ std::string demo_sql()
 
 std::string tools_dir() { return TOOLS_DIR; }
 
+std::string demo_station_copies(int n)
+{
+    const char *tables[] = {"station_data", "channel_data", "Station_Comment", "Channel_Comment", "Poles_Zeros",
+                            "Coefficients", "Decimation",   "Polynomial",      "Sensitivity"};
+    std::string sql;
+    for (int k = 1; k <= n; ++k) {
+        for (const char *t : tables) {
+            sql += std::string("CREATE TEMP TABLE copy AS SELECT * FROM ") + t + " WHERE sta = 'HILL';\n";
+            sql += "UPDATE copy SET sta = 'ST" + std::to_string(k) + "';\n";
+            sql += std::string("INSERT INTO ") + t + " SELECT * FROM copy;\n";
+            sql += "DROP TABLE copy;\n";
+        }
+    }
+    return sql;
+}
+
 const char *const echo_tool = R"(#!/bin/sh
 printf '<%s' "$#"
 for a in "$@"; do printf ' {%s}' "$a"; done

@@ -32,6 +32,10 @@ std::string fixture(const std::string &name);
 // The demo database's rows: every demo/*.sql in name order.
 std::string demo_sql();
 
+// SQL that copies the demo station HILL, with every row of its epochs,
+// channels and stages, as stations ST1 to STn.
+std::string demo_station_copies(int n);
+
 // A test database made from the schema and the given SQL scripts (texts).
 // The backend is SQLite unless RESPONSE_TEST_BACKEND says otherwise; alias()
 // is what RESPONSE_DB must be set to.
