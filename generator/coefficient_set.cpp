@@ -23,15 +23,15 @@ std::vector<double> read_numerators(Quorvex &q)
     // gives, in a fraction of the statements: a row_key missing from the
     // sequence repeats the value before it (the host variables keep what
     // they held), a row_key found twice is an error, as a single-row select
-    // finding two rows is.
+    // finding two rows is. The coefficients' errors are not read: no
+    // blockette carries them.
     std::vector<double> coefficients;
     coefficients.reserve(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0);
     double previous = q.coeff;
     std::int32_t row_key = 0;
     q.sql.for_each_row(
-        "select row_key ,coefficient ,error  from DC_Data where (((type='N' and key=:b0) and row_key>=:b1) and row_key<=:b2) order by row_key",
-        {rdb::in(q.dc_key), rdb::in(1), rdb::in(q.nb_num)},
-        {rdb::out(row_key), rdb::out(q.coeff), rdb::out(q.error, &q.ind)}, [&] {
+        "select row_key ,coefficient  from DC_Data where (((type='N' and key=:b0) and row_key>=:b1) and row_key<=:b2) order by row_key",
+        {rdb::in(q.dc_key), rdb::in(1), rdb::in(q.nb_num)}, {rdb::out(row_key), rdb::out(q.coeff)}, [&] {
             if (static_cast<std::size_t>(row_key) <= coefficients.size())
                 q.sql.sql_error(rdb::err_too_many_rows,
                                 "ORA-01422: exact fetch returns more than requested number of rows: coefficient " +

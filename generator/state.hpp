@@ -83,7 +83,6 @@ struct Quorvex {
     char symmetry = ' ';  // DC.symmetry, then its SEED code
     std::int32_t nb_num = 0;
     float coeff = 0;
-    float error = 0;
     std::int32_t j = 0;  // row counter of coefficients, zeros and poles
     std::int32_t unit_in = 0;
     std::int32_t unit_out = 0;

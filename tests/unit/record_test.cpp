@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 #include <stdexcept>
 #include <string>
 
@@ -74,6 +77,31 @@ TEST(Record, ValuesThatDoNotFitTheirFieldsAreTheRecordsProblem)
     std::string long_text(300, 'x');
     r.begin("%.3s%04d%s~", "030", 0, long_text.c_str());
     EXPECT_EQ(r.finish(), "0300308" + long_text + "~");
+}
+
+TEST(Record, RealFieldsAreExactlyWhatPrintfWrites)
+{
+    // Every real conversion of the blockettes, for every kind of single-
+    // precision value: ties, signed zeros, subnormals, infinities, NaN.
+    const char *formats[] = {"%12.5E", "%10.4E", "%11.4E", "%14.7E", "%10.6f", "%11.6f", "%7.1f", "%5.1f"};
+    std::vector<double> values = {0.25, 0.125, 2.5, -0.25, 1.25, 0.0, -0.0, 12.25, 1e-45, 3.4e38, INFINITY, -INFINITY,
+                                  NAN};
+    std::uint32_t bits = 12345;
+    for (int k = 0; k < 20000; ++k) {
+        bits = bits * 1664525u + 1013904223u;
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        values.push_back(f);
+    }
+    Record r;
+    for (const char *format : formats)
+        for (double v : values) {
+            char expected[512];
+            std::snprintf(expected, sizeof expected, format, v);
+            r.begin("%s", "");
+            r.append(format, v);
+            ASSERT_EQ(r.text(), expected) << format << " " << v;
+        }
 }
 
 TEST(Record, AtMost9999Characters)
