@@ -45,6 +45,12 @@ Subcommand add_volume_command(CLI::App &app);
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);
 
+// The time of this run in seconds since 1970 (UTC): SOURCE_DATE_EPOCH when
+// set, the reproducible-builds convention, so that two runs can give the
+// same bytes; else now. UsageError when SOURCE_DATE_EPOCH is not a whole
+// number of seconds up to year 9999.
+long long run_time();
+
 // The note on dropped repeats, once per run, on standard error.
 void note_dropped_repeats(std::size_t dropped);
 
