@@ -36,11 +36,21 @@ struct VolumeArguments {
     std::string label, organization;  // empty: the defaults
 };
 
+struct StationXmlArguments {
+    std::string root;
+    std::string output = "-";  // "-": standard output
+    std::vector<std::string> stations;
+    std::string source = "response tools";
+    std::string sender;  // empty: no Sender
+};
+
 int run_list(const ListArguments &arguments);
 int run_volume(const VolumeArguments &arguments);
+int run_stationxml(const StationXmlArguments &arguments);
 
 Subcommand add_list_command(CLI::App &app);
 Subcommand add_volume_command(CLI::App &app);
+Subcommand add_stationxml_command(CLI::App &app);
 
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);
