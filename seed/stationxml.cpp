@@ -302,7 +302,7 @@ public:
         const StationId &id = s.id;
         xml_.start("Station");
         xml_.attribute("code", id.station);
-        dates(id.line, 50, 13, id.start, id.end);
+        dates(id.line, 50, id.start, id.end);
         for (const Comment &c : s.comments) comment(c, 51);
         coordinates(id.line, 50, id.latitude, id.longitude, id.elevation);
         xml_.start("Site");
@@ -314,10 +314,12 @@ public:
     }
 
 private:
-    void dates(const Line &line, int type, int start_field, const Time &start, const Time &end)
+    void dates(const Line &line, int type, const Time &start, const Time &end)
     {
-        xml_.attribute("startDate", date(line, type, start_field, "start date", start));
-        if (!open_end(end)) xml_.attribute("endDate", date(line, type, start_field + 1, "end date", end));
+        int field = type == 50 ? 13 : 22;
+        xml_.attribute("startDate", date(line, type, field, type == 50 ? "start effective date" : "start date", start));
+        if (!open_end(end))
+            xml_.attribute("endDate", date(line, type, field + 1, type == 50 ? "end effective date" : "end date", end));
     }
 
     std::string date(const Line &line, int type, int field, const char *name, const Time &time)
@@ -369,7 +371,7 @@ private:
         xml_.start("Channel");
         xml_.attribute("code", id.channel);
         xml_.attribute("locationCode", id.location);
-        dates(line, 52, 22, id.start, id.end);
+        dates(line, 52, id.start, id.end);
         if (!id.remark.text.empty()) xml_.element("Description", id.remark.text);
         for (const Comment &m : c.comments) comment(m, 59);
         coordinates(line, 52, id.latitude, id.longitude, id.elevation);
@@ -472,7 +474,9 @@ private:
         if (c.stages.empty() && !c.sensitivity) return;
         std::string where = "channel " + c.codes() + " from " + c.id.start.text;
         const Stage *polynomial = nullptr;
+        // The filters that give the channel's units, and where they are.
         const Filter *first = nullptr, *last = nullptr;
+        std::string first_at, last_at;
         for (const Stage &s : c.stages) {
             std::string at = where + ", stage " + std::to_string(s.number);
             if (s.filters.size() > 1)
@@ -480,8 +484,8 @@ private:
                             at + " holds " + std::to_string(s.filters.size()) +
                                 " responses; a StationXML stage holds one");
             if (!s.filters.empty()) {
-                if (!first) first = &s.filters.front();
-                last = &s.filters.front();
+                if (!first) std::tie(first, first_at) = std::make_pair(&s.filters.front(), at);
+                std::tie(last, last_at) = std::make_pair(&s.filters.front(), at);
             }
             if (is_polynomial(s)) {
                 if (polynomial)
@@ -517,11 +521,11 @@ private:
             xml_.start("InstrumentSensitivity");
             xml_.element("Value", xml_double(c.sensitivity->gain));
             xml_.element("Frequency", xml_double(c.sensitivity->frequency));
-            units("InputUnits", input_unit(*first, where));
-            units("OutputUnits", output_unit(*last, where));
+            units("InputUnits", input_unit(*first, first_at));
+            units("OutputUnits", output_unit(*last, last_at));
             xml_.end();
         } else if (polynomial) {
-            instrument_polynomial(c, *polynomial, *last, where);
+            instrument_polynomial(c, *polynomial, first_at, *last, last_at);
         }
         for (const Stage &s : c.stages) stage(s, where + ", stage " + std::to_string(s.number));
         xml_.end();
@@ -530,7 +534,8 @@ private:
     // The polynomial of the whole channel: in from the first stage's input,
     // out in the last stage's output units, so each coefficient a_k of the
     // stage becomes a_k / G^k, G being the gain of all the other stages.
-    void instrument_polynomial(const ChannelEpoch &c, const Stage &stage, const Filter &last, const std::string &where)
+    void instrument_polynomial(const ChannelEpoch &c, const Stage &stage, const std::string &where,
+                               const Filter &last, const std::string &last_at)
     {
         double gain = 1;
         for (const Stage &s : c.stages)
@@ -544,7 +549,7 @@ private:
         xml_.start("InstrumentPolynomial");
         if (!p.name.text.empty()) xml_.attribute("name", p.name.text);
         units("InputUnits", input_unit(f, where));
-        units("OutputUnits", output_unit(last, where));
+        units("OutputUnits", output_unit(last, last_at));
         polynomial_body(p, place_of(f), gain);
         xml_.end();
     }
