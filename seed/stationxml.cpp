@@ -98,7 +98,9 @@ bool xml_date_time(const std::string &t, std::string &out)
 
 bool open_end(const Time &end)
 {
-    return end.open() || std::stoi(end.text.substr(0, 4)) >= 2500;
+    long long year = 0;
+    return end.open() || (end.text.size() >= 4 && parse_unsigned(std::string_view(end.text).substr(0, 4), year) &&
+                          year >= 2500);
 }
 
 std::string xml_text_problem(std::string_view text)

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 #include "error.hpp"
 #include "harness.hpp"
@@ -269,11 +270,28 @@ TEST_F(SeedtreeStationXml, ValuesStationXmlCannotHoldAreRefused)
                          "/HIL2.XY/B050:1; a StationXML Network has one Description\n");
 }
 
-// A failed write reaches the caller as the sink's own error, with nothing
-// from libxml2 on standard error.
-TEST_F(SeedtreeStationXml, FailedWriteIsTheSinksError)
+// The tree read whole gives the document that streaming gives; a failed
+// write reaches the caller as the sink's own error, with nothing from
+// libxml2 on standard error.
+TEST_F(SeedtreeStationXml, WholeOrStreamedSameDocumentAndFailedWrites)
 {
     make_demo_tree({}, dir / "tree");
+    seed::StationXmlOptions options;
+    options.created = 1700000000;
+    options.module = "seedtree 1.0.0";
+    std::string streamed, whole;
+    seed::StationXmlSummary s = seed::write_stationxml_tree(dir / "tree", {}, options,
+                                                            [&](std::string_view data) { streamed.append(data); });
+    seed::Inventory inventory = seed::read_tree(dir / "tree");
+    std::vector<const seed::StationEpoch *> stations;
+    for (const auto &station : inventory.stations) stations.push_back(&station);
+    seed::StationXmlSummary w = seed::write_stationxml(inventory, stations, options,
+                                                       [&](std::string_view data) { whole.append(data); });
+    EXPECT_TRUE(whole == streamed);
+    EXPECT_EQ(std::tie(s.stations, s.channels, s.dropped_repeats), std::make_tuple(2u, 6u, 7u));
+    EXPECT_EQ(std::tie(w.stations, w.channels, w.dropped_repeats), std::tie(s.stations, s.channels, s.dropped_repeats));
+    EXPECT_TRUE(run("seedtree", {"stationxml", dir / "tree"}, fixed_time).out == streamed);
+
     std::size_t written = 0;
     testing::internal::CaptureStderr();
     try {
