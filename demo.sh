@@ -1,8 +1,8 @@
 #!/bin/sh
 # The main job on the bundled demo, from a fresh Debian 12 machine: installs
 # what is missing, builds the tool set, makes the header tree of the demo
-# network from demo/req and the demo database and its dataless SEED volume,
-# and says where they are.
+# network from demo/req and the demo database, its dataless SEED volume and
+# its FDSN StationXML, and says where they are.
 # Usage: ./demo.sh [OUTPUT_DIR]   (default: build/demo-output)
 set -eu
 cd "$(dirname "$0")"
@@ -16,8 +16,10 @@ status=0
 (cd demo && RESPONSE_DB=../build/demo.db DATA_ROOT="$out/tree" ../build/bin/Mebrisk >"$out/mebrisk.log") || status=$?
 
 [ $status = 0 ] && build/bin/seedtree volume "$out/tree" -o "$out/demo.seed" || status=1
+[ $status = 0 ] && build/bin/seedtree stationxml "$out/tree" -o "$out/demo.xml" || status=1
 
 echo "Header tree:  $out/tree ($(find "$out/tree" -type f | wc -l) files; H.A, HILL.XY/B050, HILL.XY/BHZ./B052, ...)"
 echo "Run log:      $out/mebrisk.log"
 echo "Volume:       $out/demo.seed (dataless SEED 2.4)"
+echo "StationXML:   $out/demo.xml (FDSN StationXML 1.2)"
 exit $status

@@ -3,8 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <csignal>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <set>
 
@@ -16,21 +14,11 @@ namespace seed {
 
 namespace {
 
-// SOURCE_DATE_EPOCH (seconds since 1970, UTC) when set, else now: the
-// reproducible-builds convention, so that two runs can give the same bytes.
+// The run time as a SEED time: SOURCE_DATE_EPOCH or now (run_time).
 std::string volume_time()
 {
     std::string text;
-    const char *fixed = std::getenv("SOURCE_DATE_EPOCH");
-    if (fixed) {
-        long long seconds = 0;
-        if (!parse_unsigned(fixed, seconds) || !seed_time_from_unix(seconds, text))
-            throw UsageError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970 up to year 9999, not \"" +
-                             std::string(fixed) + "\"");
-        return text;
-    }
-    if (!seed_time_from_unix(static_cast<long long>(std::time(nullptr)), text))
-        throw Error("the clock is outside the years SEED times hold");
+    seed_time_from_unix(run_time(), text);
     return text;
 }
 

@@ -36,14 +36,30 @@ struct VolumeArguments {
     std::string label, organization;  // empty: the defaults
 };
 
+struct StationXmlArguments {
+    std::string root;
+    std::string output = "-";  // "-": standard output
+    std::vector<std::string> stations;
+    std::string source = "response tools";
+    std::string sender;  // empty: no Sender
+};
+
 int run_list(const ListArguments &arguments);
 int run_volume(const VolumeArguments &arguments);
+int run_stationxml(const StationXmlArguments &arguments);
 
 Subcommand add_list_command(CLI::App &app);
 Subcommand add_volume_command(CLI::App &app);
+Subcommand add_stationxml_command(CLI::App &app);
 
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);
+
+// The time of this run in seconds since 1970 (UTC): SOURCE_DATE_EPOCH when
+// set, the reproducible-builds convention, so that two runs can give the
+// same bytes; else now. UsageError when SOURCE_DATE_EPOCH is not a whole
+// number of seconds up to year 9999.
+long long run_time();
 
 // The note on dropped repeats, once per run, on standard error.
 void note_dropped_repeats(std::size_t dropped);

@@ -103,6 +103,23 @@ struct ReadOptions {
 // Reads and checks the whole tree below root (Error on the first fault).
 Inventory read_tree(const std::string &root, const ReadOptions &options = {});
 
+// The dictionary of the tree below root: its H.A, with the same checks of
+// root that read_tree makes.
+Dictionary read_tree_dictionary(const std::string &root);
+
+// Names of the station directories below root ("STA.NET"), sorted; Error
+// on a directory whose name is not one.
+std::vector<std::string> station_directories(const std::string &root);
+
+// Reads one station directory of the tree (a name that station_directories
+// gives) with the tree's dictionary, checked as read_tree checks it: its
+// station epochs by start, each with the channel epochs it overlaps. For
+// writers that go station by station, so that memory follows the largest
+// station rather than the network. Identical repeats left out are added
+// to dropped.
+std::vector<StationEpoch> read_station_directory(const std::string &root, const std::string &name,
+                                                 const Dictionary &dictionary, std::size_t &dropped);
+
 // Reads H.A (or any dictionary file): the 41s of one key merged, every key
 // once per kind.
 Dictionary read_dictionary(const std::string &path);

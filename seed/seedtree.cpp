@@ -2,6 +2,7 @@
 //
 //   seedtree list ROOT
 //   seedtree volume ROOT -o FILE|- [--station STA.NET]... [--label TEXT] [--organization TEXT]
+//   seedtree stationxml ROOT [-o FILE|-] [--station STA.NET]... [--source TEXT] [--sender TEXT]
 //
 // Exit status: 0 done, 1 failed ("seedtree: " and the reason on standard
 // error), 2 usage error (one line and a hint on standard error).
@@ -71,6 +72,7 @@ int main(int argc, char **argv)
     const std::vector<seed::Subcommand> subcommands = {
         seed::add_list_command(app),
         seed::add_volume_command(app),
+        seed::add_stationxml_command(app),
     };
 
     // CLI11 would only say that a subcommand is required.

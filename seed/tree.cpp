@@ -413,12 +413,19 @@ void read_station(const StationDirectory &dir, const Dictionary &dictionary, Inv
 
 }  // namespace
 
-Inventory read_tree(const std::string &root_path, const ReadOptions &options)
+std::vector<std::string> station_directories(const std::string &root)
 {
-    std::string root = root_path;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    Inventory inventory;
-    inventory.root = root;
+    std::vector<std::string> names = subdirectories(root);
+    for (const std::string &name : names) {
+        std::size_t dot = name.find('.');
+        if (dot == std::string::npos || dot == 0 || dot + 1 == name.size() || name.find('.', dot + 1) != std::string::npos)
+            throw Error(Source{root + "/" + name, 0}, "not a station directory (STA.NET)");
+    }
+    return names;
+}
+
+Dictionary read_tree_dictionary(const std::string &root)
+{
     struct stat st{};
     if (::stat(root.c_str(), &st) != 0)
         throw Error(Source{root, 0}, std::string("cannot read the header tree: ") + std::strerror(errno));
@@ -426,13 +433,38 @@ Inventory read_tree(const std::string &root_path, const ReadOptions &options)
     std::string dictionary_path = root + "/H.A";
     if (::stat(dictionary_path.c_str(), &st) != 0 && errno == ENOENT)
         throw Error(Source{root, 0}, "no H.A: a header tree begins with its abbreviation dictionary");
-    inventory.dictionary = read_dictionary(dictionary_path);
+    return read_dictionary(dictionary_path);
+}
+
+std::vector<StationEpoch> read_station_directory(const std::string &root, const std::string &name,
+                                                 const Dictionary &dictionary, std::size_t &dropped)
+{
+    std::size_t dot = name.find('.');
+    if (dot == std::string::npos) throw Error(Source{root + "/" + name, 0}, "not a station directory (STA.NET)");
+    Inventory inventory;
+    read_station({root + "/" + name, name.substr(0, dot), name.substr(dot + 1)}, dictionary, inventory);
+    LookupCheck check(dictionary);
+    for (const StationEpoch &s : inventory.stations) {
+        check.station(s);
+        for (const auto &c : s.channels) check.channel(*c);
+    }
+    std::stable_sort(inventory.stations.begin(), inventory.stations.end(),
+                     [](const auto &a, const auto &b) { return a.id.start.value < b.id.start.value; });
+    dropped += inventory.dropped_repeats;
+    return std::move(inventory.stations);
+}
+
+Inventory read_tree(const std::string &root_path, const ReadOptions &options)
+{
+    std::string root = root_path;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    Inventory inventory;
+    inventory.root = root;
+    inventory.dictionary = read_tree_dictionary(root);
 
     std::vector<StationDirectory> directories;
-    for (const std::string &name : subdirectories(root)) {
+    for (const std::string &name : station_directories(root)) {
         std::size_t dot = name.find('.');
-        if (dot == std::string::npos || dot == 0 || dot + 1 == name.size() || name.find('.', dot + 1) != std::string::npos)
-            throw Error(Source{root + "/" + name, 0}, "not a station directory (STA.NET)");
         directories.push_back({root + "/" + name, name.substr(0, dot), name.substr(dot + 1)});
     }
     if (!options.stations.empty()) {

@@ -1,0 +1,76 @@
+// FDSN StationXML 1.2 documents from the header-tree model, written as they
+// go through libxml2's streaming writer: no document is built in memory.
+//
+// The mapping, element by element, is in the README ("seedtree
+// stationxml"); in short: one Network per network code, one Station per
+// station epoch, one Channel per channel epoch under every station epoch
+// it overlaps, and its Response stage by stage. Numbers carry the tree's
+// text when it is an xs:double; nothing StationXML cannot hold is written
+// approximately: such a value is an Error naming file, line and field.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inventory.hpp"
+
+namespace seed {
+
+constexpr const char *stationxml_namespace = "http://www.fdsn.org/xml/station/1";
+
+struct StationXmlOptions {
+    std::string source = "response tools";  // Source
+    std::string sender;                     // Sender; empty: none
+    std::string module;                     // Module ("seedtree 1.0.0"); empty: none
+    long long created = 0;                  // Created, seconds since 1970 (UTC)
+};
+
+// What a document holds, and what the tree had that StationXML has no
+// place for, for the notes a program prints.
+struct StationXmlSummary {
+    std::size_t stations = 0;          // Station elements (station epochs)
+    std::size_t channels = 0;          // Channel elements
+    std::size_t dropped_repeats = 0;   // identical repeated epochs read once
+    std::size_t calibrations = 0;      // blockette 58 calibration history entries left out
+};
+
+// Receives the document piece by piece; may throw (a failed write).
+using XmlSink = std::function<void(std::string_view)>;
+
+// The document of the given station epochs of an inventory read whole, in
+// the order given (by network, station and start, as read_tree orders
+// them). Error when stations is empty.
+StationXmlSummary write_stationxml(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
+                                   const StationXmlOptions &options, const XmlSink &sink);
+
+// The document of the tree below root, read one station directory at a
+// time (the dictionary once), so that memory follows the largest station
+// and not the network. stations: "STA.NET" codes in any case; empty: all.
+// A code that names no station directory, or a tree without station
+// epochs, is an Error before anything reaches the sink.
+StationXmlSummary write_stationxml_tree(const std::string &root, const std::vector<std::string> &stations,
+                                        const StationXmlOptions &options, const XmlSink &sink);
+
+// The value forms of the document, for writers and tests.
+//
+// The number's text when it is an xs:double lexical form (the tree's
+// texts are), else the value in shortest round-trip form; both
+// independent of the locale.
+std::string xml_double(const Number &number);
+std::string xml_double(double value);
+bool xsd_double_text(std::string_view text);
+// A SEED time "YYYY,DDD[,HH[:MM[:SS[.FFFF]]]]" as xs:dateTime in UTC
+// ("2003-07-01T00:00:00Z"); false when it has no such form (year 0, a
+// leap second).
+bool xml_date_time(const std::string &seed_time, std::string &out);
+// Why a text given for the document (Source, Sender) cannot be written
+// as it is: not UTF-8, or a control character; empty when it can.
+std::string xml_text_problem(std::string_view text);
+// No end: an empty end, or a year of 2500 or later, as the database
+// stores open epochs.
+bool open_end(const Time &end);
+
+}  // namespace seed
