@@ -71,6 +71,7 @@ int main(int argc, char **argv)
     const std::vector<seed::Subcommand> subcommands = {
         seed::add_list_command(app),
         seed::add_volume_command(app),
+        seed::add_check_command(app), seed::add_response_command(app), seed::add_resp_command(app), seed::add_plot_command(app),
     };
 
     // CLI11 would only say that a subcommand is required.
