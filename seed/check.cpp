@@ -209,6 +209,10 @@ private:
         if (c.sensitivity) lines.emplace_back(c.sensitivity->line.source.line, 0);
         std::sort(lines.begin(), lines.end());
         lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+        // A blockette 60 may refer for several stages at once: it has no one place in the order.
+        std::map<int, int> stages_on_line;
+        for (const auto &[line, stage] : lines) ++stages_on_line[line];
+        std::erase_if(lines, [&](const auto &entry) { return stages_on_line[entry.first] > 1; });
         for (std::size_t i = 1; i < lines.size(); ++i) {
             auto [line, stage] = lines[i];
             int before = lines[i - 1].second;
