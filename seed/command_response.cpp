@@ -20,6 +20,7 @@ namespace {
 std::string line_of(double f, std::complex<double> h)
 {
     double amplitude = std::abs(h), phase = std::arg(h) * 180 / std::numbers::pi;
+    if (phase == 0) phase = 0;  // no "-0.000000" for a negative zero
     char text[128];
     if (std::isfinite(amplitude) && std::isfinite(phase))
         std::snprintf(text, sizeof text, "%.9e %.9e %.6f\n", f, amplitude, phase);

@@ -39,7 +39,7 @@ std::string text_of(const std::vector<std::string> &lines)
 // The line with its length field set to its length.
 std::string reframe(std::string line)
 {
-    char length[8];
+    char length[32];
     std::snprintf(length, sizeof length, "%04zu", line.size());
     return line.replace(3, 4, length);
 }

@@ -196,7 +196,7 @@ TEST_F(SeedtreeResponse, ResponsesAgreeWithIndependentEvaluation)
 // Blockette lines with SEED's field widths and a right length field.
 std::string framed(const char *type, const std::string &body)
 {
-    char head[16];
+    char head[32];
     std::snprintf(head, sizeof head, "%s%04zu", type, body.size() + 7);
     return head + body;
 }
@@ -218,7 +218,7 @@ std::string b53(char type, int stage, int in, int out, double a0, std::initializ
     char head[64];
     std::snprintf(head, sizeof head, "%c%02d%03d%03d", type, stage, in, out);
     std::string body = head + fields("%12.5E", {a0, 1.0});
-    char n[8];
+    char n[32];
     std::snprintf(n, sizeof n, "%03zu", zeros.size() / 2);
     body += n;
     for (auto z = zeros.begin(); z != zeros.end(); z += 2) body += fields("%12.5E", {z[0], z[1], 0.0, 0.0});
