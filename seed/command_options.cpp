@@ -10,6 +10,31 @@
 
 namespace seed {
 
+void add_station_option(CLI::App &command, std::vector<std::string> &stations)
+{
+    command
+        .add_option("--station", stations, "Only this station (STA.NET, any case); may be given again for more")
+        ->allow_extra_args(false)
+        ->type_name("STA.NET")
+        ->check(CLI::Validator(
+            [](std::string &code) {
+                return valid_station_code(code) ? std::string() : "'" + code + "' is not a station code STA.NET";
+            },
+            ""));
+}
+
+void check_text_option(CLI::App &command, const char *name, std::string &value, const char *description,
+                       std::string (*problem)(const std::string &))
+{
+    command.add_option(name, value, description)
+        ->check(CLI::Validator(
+            [problem](std::string &text) {
+                std::string why = problem(text);
+                return why.empty() ? why : "'" + text + "' cannot be written: " + why;
+            },
+            ""));
+}
+
 void add_channel_option(CLI::App &command, std::vector<std::string> &channels)
 {
     command

@@ -1,5 +1,5 @@
-// Options that the response subcommands share: channel selection and the
-// frequencies to evaluate at.
+// Options that subcommands share: station and channel selection, the
+// frequencies to evaluate at, and texts that go into a document.
 #pragma once
 
 #include <string>
@@ -10,6 +10,14 @@ class App;
 }
 
 namespace seed {
+
+// --station STA.NET, repeatable.
+void add_station_option(CLI::App &command, std::vector<std::string> &stations);
+
+// Checks a text option's value: problem(value) says why it cannot be
+// written, or is empty.
+void check_text_option(CLI::App &command, const char *name, std::string &value, const char *description,
+                       std::string (*problem)(const std::string &));
 
 // --channel STA.NET.LOC.CHA, repeatable.
 void add_channel_option(CLI::App &command, std::vector<std::string> &channels);
