@@ -250,7 +250,9 @@ Subcommand add_site_command(CLI::App &app)
     CLI::App *c = app.add_subcommand("site", "Writes a static web site of the tree: a map, stations, channels, "
                                              "responses and check findings.");
     c->add_option("ROOT", a->root, "Root directory of the header tree")->required();
-    c->add_option("-o,--output", a->output, "The site's directory (DIR/index.html is its first page)")->required();
+    c->add_option("-o,--output", a->output, "The site's directory (DIR/index.html is its first page)")
+        ->required()
+        ->type_name("DIR");
     c->add_option("--title", a->title, "Title of the pages (default: \"Network XY\")")
         ->check(CLI::Validator(
             [](std::string &text) {
