@@ -13,6 +13,7 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <regex>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -21,6 +22,7 @@
 #include "epochs.hpp"
 #include "harness.hpp"
 #include "inventory.hpp"
+#include "site_map.hpp"
 
 using harness::Env;
 using harness::run;
@@ -355,6 +357,34 @@ TEST_F(SeedtreeSite, RefusalsAndFailuresLeaveEverythingAsItWas)
     EXPECT_NE(r.err.find("clock drift"), std::string::npos) << r.err;
     EXPECT_EQ(harness::read_tree(site), before);
     EXPECT_EQ(leftovers(dir.path()), 0u);
+}
+
+// The map frames its stations: a network across 180 degrees is drawn
+// across it, not across the world; stations off the globe are left out.
+TEST(SiteMap, FramesTheStations)
+{
+    auto centres = [](const std::vector<seed::MapStation> &stations, std::size_t &left_out) {
+        seed::html::Writer w;
+        left_out = seed::write_station_map(w, stations);
+        std::vector<double> x;
+        static const std::regex circle("<circle cx=\"([-0-9.]+)\"");
+        for (std::sregex_iterator it(w.str().begin(), w.str().end(), circle), end; it != end; ++it)
+            x.push_back(std::stod((*it)[1]));
+        return x;
+    };
+    std::size_t left_out = 0;
+    auto x = centres({{-17, 179.5, "A.XY", "", "", ""}, {-17.5, -179.5, "B.XY", "", "", ""},
+                      {95, 0, "C.XY", "", "", ""}},
+                     left_out);
+    ASSERT_EQ(x.size(), 2u);
+    EXPECT_EQ(left_out, 1u);
+    // 1 degree apart on an 820-wide frame with a margin: well under half of it, and east of each other.
+    EXPECT_LT(x[1] - x[0], 500);
+    EXPECT_GT(x[1] - x[0], 100);
+    for (double v : x) {
+        EXPECT_GT(v, 60);
+        EXPECT_LT(v, 802);
+    }
 }
 
 }  // namespace
