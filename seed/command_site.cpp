@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,13 +69,13 @@ Target check_target(const std::string &output, const std::string &root)
     if (t.name.empty() || t.name == "." || t.name == "..")
         throw UsageError("-o must name the site's own directory, not \"" + output + "\"");
 
-    std::error_code ec;
-    fs::path tree = fs::weakly_canonical(root, ec), site = fs::weakly_canonical(t.path, ec);
+    std::error_code tree_ec, site_ec, ec;
+    fs::path tree = fs::weakly_canonical(root, tree_ec), site = fs::weakly_canonical(t.path, site_ec);
     auto inside = [](const fs::path &inner, const fs::path &outer) {
         auto [o, i] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
         return o == outer.end();
     };
-    if (!ec && (inside(site, tree) || inside(tree, site)))
+    if (!tree_ec && !site_ec && (inside(site, tree) || inside(tree, site)))
         throw UsageError("the site's directory and the header tree must lie apart: " + t.path + " and " + root);
 
     struct stat st{};

@@ -431,7 +431,7 @@ private:
         const std::string path = "index.html";
         Writer w;
         std::set<std::string> channel_codes;
-        std::size_t channel_epochs = layout_.channels.size();
+        std::size_t epoch_count = layout_.channels.size();
         for (const auto &[c, page] : layout_.channels) channel_codes.insert(c->codes());
 
         // Networks.
@@ -526,7 +526,7 @@ private:
         page(path, options_.title, {{options_.title, ""}}, options_.title,
              plural(station_count, "station", "stations") + ", " +
                  plural(channel_codes.size(), "channel", "channels") + " in " +
-                 plural(channel_epochs, "channel epoch", "channel epochs"),
+                 plural(epoch_count, "channel epoch", "channel epochs"),
              w);
     }
 
