@@ -72,6 +72,14 @@ struct PlotArguments {
     int points = 400;
 };
 
+struct SiteArguments {
+    std::string root;
+    std::string output;  // directory
+    std::string title;   // empty: the default
+    bool with_files = false;
+    bool no_plots = false;
+};
+
 int run_list(const ListArguments &arguments);
 int run_volume(const VolumeArguments &arguments);
 int run_stationxml(const StationXmlArguments &arguments);
@@ -79,6 +87,7 @@ int run_response(const ResponseArguments &arguments);
 int run_check(const CheckArguments &arguments);
 int run_resp(const RespArguments &arguments);
 int run_plot(const PlotArguments &arguments);
+int run_site(const SiteArguments &arguments);
 
 Subcommand add_list_command(CLI::App &app);
 Subcommand add_volume_command(CLI::App &app);
@@ -87,6 +96,7 @@ Subcommand add_response_command(CLI::App &app);
 Subcommand add_check_command(CLI::App &app);
 Subcommand add_resp_command(CLI::App &app);
 Subcommand add_plot_command(CLI::App &app);
+Subcommand add_site_command(CLI::App &app);
 
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);

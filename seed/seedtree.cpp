@@ -77,6 +77,7 @@ int main(int argc, char **argv)
         seed::add_response_command(app),
         seed::add_resp_command(app),
         seed::add_plot_command(app),
+        seed::add_site_command(app),
     };
 
     // CLI11 would only say that a subcommand is required.
