@@ -14,8 +14,10 @@ every row of the database. Then the same with the database grown tenfold
 by stations nobody requests: the cost per channel epoch must not follow
 the size of the database.
 
-Usage: bench/batch.py [--stations N] [--jobs J] [--build DIR]
-  --jobs J  also time RESPONSE_JOBS=J against RESPONSE_JOBS=1
+Usage: bench/batch.py [--stations N] [--jobs J] [--postgresql] [--build DIR]
+  --jobs J      also time RESPONSE_JOBS=J against RESPONSE_JOBS=1
+  --postgresql  the RESPONSE_JOBS timing also on the same network loaded
+                into a throw-away PostgreSQL cluster (tests/pg-cluster.sh)
 Prints a table; it measures, it is not a test.
 """
 
@@ -138,6 +140,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--stations", type=int, default=20)
     parser.add_argument("--jobs", type=int, default=0)
+    parser.add_argument("--postgresql", action="store_true")
     parser.add_argument("--build", default=os.path.join(PROJECT, "build"))
     args = parser.parse_args()
     bin_dir = os.path.abspath(os.path.join(args.build, "bin"))
@@ -160,12 +163,37 @@ def main():
                   % (name, seconds, total, starts, seconds / total, 1000 * seconds / channel_epochs, spawn, bulk))
             trees.append(out)
         if args.jobs > 1:
-            for name, db in (("requested only", small),):
+            backends = [("SQLite", small)]
+            if args.postgresql:
+                backends.append(("PostgreSQL", load_postgresql(small, work)))
+            for name, db in backends:
                 serial, _, out1 = batch(bin_dir, db, req, 1, work)
                 parallel, _, outn = batch(bin_dir, db, req, args.jobs, work)
-                print("RESPONSE_JOBS=%d: %.2f s against %.2f s serial: speed-up %.2f, same output: %s"
-                      % (args.jobs, parallel, serial, serial / parallel,
+                print("%s, RESPONSE_JOBS=%d: %.2f s against %.2f s serial: speed-up %.2f, same output: %s"
+                      % (name, args.jobs, parallel, serial, serial / parallel,
                          "yes" if strip(out1) == strip(outn) else "NO"))
+            if args.postgresql:
+                subprocess.run([os.path.join(PROJECT, "tests", "pg-cluster.sh"), "stop", os.path.join(work, "pg")],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def load_postgresql(sqlite_db, work):
+    """A throw-away cluster holding the same rows; returns its RESPONSE_DB."""
+    cluster, port = os.path.join(work, "pg"), str(20000 + os.getpid() % 20000)
+    os.chmod(work, 0o755)
+    subprocess.run([os.path.join(PROJECT, "tests", "pg-cluster.sh"), "start", cluster, port], check=True)
+    bindir = sorted(d for d in os.listdir("/usr/lib/postgresql"))[-1]
+    psql = ["/usr/lib/postgresql/%s/bin/psql" % bindir, "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", cluster,
+            "-p", port, "-U", "postgres"]
+    subprocess.run(psql + ["-d", "postgres", "-c", "CREATE DATABASE batch"], check=True)
+    schema = os.path.join(PROJECT, "common", "schema")
+    subprocess.run(psql + ["-d", "batch", "-f", os.path.join(schema, "postgresql.sql"), "-f",
+                           os.path.join(schema, "postgresql-account.sql")], check=True)
+    rows = subprocess.run([os.path.join(schema, "sqlite-to-postgresql.sh"), sqlite_db], check=True,
+                          stdout=subprocess.PIPE).stdout
+    subprocess.run(psql + ["-d", "batch"], input=rows, check=True)
+    subprocess.run(psql + ["-d", "batch", "-c", "ANALYZE"], check=True)
+    return "postgresql://127.0.0.1:%s/batch" % port
 
 
 def strip(out):

@@ -12,13 +12,13 @@
 namespace quorvex {
 namespace {
 
-std::string formatted(const std::string &spec, ...)
+std::string formatted(const std::string &conversion_text, ...)
 {
     va_list args, again;
-    va_start(args, spec);
+    va_start(args, conversion_text);
     va_copy(again, args);
     char small[128];
-    int n = std::vsnprintf(small, sizeof small, spec.c_str(), args);
+    int n = std::vsnprintf(small, sizeof small, conversion_text.c_str(), args);
     va_end(args);
     if (n < 0) {
         va_end(again);
@@ -29,7 +29,7 @@ std::string formatted(const std::string &spec, ...)
         out.assign(small, static_cast<std::size_t>(n));
     } else {
         out.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(out.data(), out.size(), spec.c_str(), again);
+        std::vsnprintf(out.data(), out.size(), conversion_text.c_str(), again);
         out.resize(static_cast<std::size_t>(n));
     }
     va_end(again);
@@ -93,7 +93,7 @@ void Record::vappend(const char *format, va_list *args)
             p += *p == '%' ? 2 : 1;
             continue;
         }
-        const char *spec_begin = p++;
+        const char *conversion_begin = p++;
         bool left = false, flags = false;
         while (*p == '-' || *p == '0' || *p == '+' || *p == ' ' || *p == '#') {
             left |= *p == '-';
@@ -107,7 +107,7 @@ void Record::vappend(const char *format, va_list *args)
             precision = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
         }
         const char conversion = *p++;
-        const std::string spec(spec_begin, p);
+        const std::string conversion_text(conversion_begin, p);
         const int field = next_field_++;
 
         std::string out;
@@ -116,7 +116,7 @@ void Record::vappend(const char *format, va_list *args)
         std::string why;
         switch (conversion) {
         case 'd':
-            out = formatted(spec, va_arg(*args, int));
+            out = formatted(conversion_text, va_arg(*args, int));
             if (width > 0 && out.size() != static_cast<std::size_t>(width))
                 why = "is wider than its " + std::to_string(width) + " characters";
             break;
@@ -127,7 +127,7 @@ void Record::vappend(const char *format, va_list *args)
         case 'f':
         case 'E': {
             double v = va_arg(*args, double);
-            out = !flags && precision >= 0 ? real_field(v, conversion, width, precision) : formatted(spec, v);
+            out = !flags && precision >= 0 ? real_field(v, conversion, width, precision) : formatted(conversion_text, v);
             if (!std::isfinite(v))
                 why = "is not a finite number";
             else if (width > 0 && out.size() != static_cast<std::size_t>(width))
@@ -148,7 +148,7 @@ void Record::vappend(const char *format, va_list *args)
             break;
         }
         default:
-            throw std::logic_error(std::string("record format conversion not supported: ") + spec);
+            throw std::logic_error(std::string("record format conversion not supported: ") + conversion_text);
         }
         if (field == 1) blockette_ = std::atoi(out.c_str());
         if (reason) why = reason;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "command_options.hpp"
 #include "commands.hpp"
 #include "output_file.hpp"
 #include "stationxml.hpp"
@@ -52,26 +53,12 @@ Subcommand add_stationxml_command(CLI::App &app)
     CLI::App *command = app.add_subcommand("stationxml", "Writes one FDSN StationXML 1.2 document of the tree.");
     command->add_option("ROOT", arguments->root, "Root directory of the header tree")->required();
     command->add_option("-o,--output", arguments->output, "The document file, or - for standard output (default)");
-    command
-        ->add_option("--station", arguments->stations,
-                     "Only this station (STA.NET, any case); may be given again for more")
-        ->allow_extra_args(false)
-        ->type_name("STA.NET")
-        ->check(CLI::Validator(
-            [](std::string &code) {
-                return valid_station_code(code) ? std::string() : "'" + code + "' is not a station code STA.NET";
-            },
-            ""));
-    auto text_check = CLI::Validator(
-        [](std::string &text) {
-            std::string problem = xml_text_problem(text);
-            return problem.empty() ? problem : "'" + text + "' cannot be written: " + problem;
-        },
-        "");
-    command->add_option("--source", arguments->source, "Source: who made the metadata (default \"response tools\")")
-        ->check(text_check);
-    command->add_option("--sender", arguments->sender, "Sender: who sends the document (default: none)")
-        ->check(text_check);
+    add_station_option(*command, arguments->stations);
+    auto problem = [](const std::string &text) { return xml_text_problem(text); };
+    check_text_option(*command, "--source", arguments->source,
+                      "Source: who made the metadata (default \"response tools\")", problem);
+    check_text_option(*command, "--sender", arguments->sender, "Sender: who sends the document (default: none)",
+                      problem);
     command->footer(
         "Created is now, or SOURCE_DATE_EPOCH (seconds since 1970) when set. FILE is written whole or not at all; "
         "standard output gets nothing unless the whole tree converts.");

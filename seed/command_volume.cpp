@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "command_options.hpp"
 #include "commands.hpp"
 #include "output_file.hpp"
 #include "volume.hpp"
@@ -76,28 +77,12 @@ Subcommand add_volume_command(CLI::App &app)
     CLI::App *volume = app.add_subcommand("volume", "Writes one dataless SEED 2.4 volume of the tree.");
     volume->add_option("ROOT", arguments->root, "Root directory of the header tree")->required();
     volume->add_option("-o,--output", arguments->output, "The volume file, or - for standard output")->required();
-    volume
-        ->add_option("--station", arguments->stations,
-                     "Only this station (STA.NET, any case); may be given again for more")
-        ->allow_extra_args(false)
-        ->type_name("STA.NET")
-        ->check(CLI::Validator(
-            [](std::string &code) {
-                return valid_station_code(code) ? std::string() : "'" + code + "' is not a station code STA.NET";
-            },
-            ""));
-    auto text_check = CLI::Validator(
-        [](std::string &text) {
-            std::string problem = variable_text_problem(text, 80);
-            return problem.empty() ? problem : "'" + text + "' cannot be written: " + problem;
-        },
-        "");
-    volume->add_option("--label", arguments->label, "Volume label (default: \"Dataless SEED of network NET\")")
-        ->check(text_check);
-    volume
-        ->add_option("--organization", arguments->organization,
-                     "Originating organization (default: the network's name from the dictionary)")
-        ->check(text_check);
+    add_station_option(*volume, arguments->stations);
+    auto problem = [](const std::string &text) { return variable_text_problem(text, 80); };
+    check_text_option(*volume, "--label", arguments->label, "Volume label (default: \"Dataless SEED of network NET\")",
+                      problem);
+    check_text_option(*volume, "--organization", arguments->organization,
+                      "Originating organization (default: the network's name from the dictionary)", problem);
     volume->footer(
         "The volume time is now, or SOURCE_DATE_EPOCH (seconds since 1970) when set. FILE is written whole or "
         "not at all.");

@@ -44,13 +44,49 @@ struct StationXmlArguments {
     std::string sender;  // empty: no Sender
 };
 
+struct ResponseArguments {
+    std::string root;
+    std::vector<std::string> channels;  // STA.NET.LOC.CHA; empty: all
+    double fmin = 0.001;
+    double fmax = 0;  // 0: each channel's Nyquist frequency
+    int points = 100;
+    int stage = -1;  // -1: the whole channel
+};
+
+struct CheckArguments {
+    std::string root;
+};
+
+struct RespArguments {
+    std::string root;
+    std::string output;  // directory
+    std::vector<std::string> channels;
+};
+
+struct PlotArguments {
+    std::string root;
+    std::vector<std::string> channels;
+    std::string output;  // FILE.png or FILE.svg
+    double fmin = 0.001;
+    double fmax = 0;
+    int points = 400;
+};
+
 int run_list(const ListArguments &arguments);
 int run_volume(const VolumeArguments &arguments);
 int run_stationxml(const StationXmlArguments &arguments);
+int run_response(const ResponseArguments &arguments);
+int run_check(const CheckArguments &arguments);
+int run_resp(const RespArguments &arguments);
+int run_plot(const PlotArguments &arguments);
 
 Subcommand add_list_command(CLI::App &app);
 Subcommand add_volume_command(CLI::App &app);
 Subcommand add_stationxml_command(CLI::App &app);
+Subcommand add_response_command(CLI::App &app);
+Subcommand add_check_command(CLI::App &app);
+Subcommand add_resp_command(CLI::App &app);
+Subcommand add_plot_command(CLI::App &app);
 
 // "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
 bool valid_station_code(const std::string &code);

@@ -73,6 +73,10 @@ int main(int argc, char **argv)
         seed::add_list_command(app),
         seed::add_volume_command(app),
         seed::add_stationxml_command(app),
+        seed::add_check_command(app),
+        seed::add_response_command(app),
+        seed::add_resp_command(app),
+        seed::add_plot_command(app),
     };
 
     // CLI11 would only say that a subcommand is required.

@@ -4,7 +4,7 @@
 # otherwise; without either it names what is missing and fails.
 set -eu
 packages="cmake g++ make dpkg-dev python3 sqlite3 libsqlite3-dev libsoci-dev libboost-dev libpq-dev
-  postgresql googletest libgtest-dev libcli11-dev libxml2-dev libxml2-utils"
+  postgresql googletest libgtest-dev libcli11-dev libxml2-dev libxml2-utils gnuplot-nox"
 missing=""
 for p in $packages; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

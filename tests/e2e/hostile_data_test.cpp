@@ -145,29 +145,36 @@ TEST_F(Hostile, AFailedWriteLeavesNothingBehind)
         EXPECT_EQ(r.err, program + ": cannot write the report to standard output: No space left on device\n");
     }
 
-    // A run stopped while it writes the dictionary leaves no temporary file.
-    std::string many_comments =
-        "INSERT INTO D_Comment (id, class, description, unit) "
-        "SELECT 1000 + a.k * 100 + b.k, 'S', 'comment number ' || (a.k * 100 + b.k), 0 FROM "
-        "(SELECT 0 AS k" + [] {
-            std::string s;
-            for (int k = 1; k < 100; ++k) s += " UNION ALL SELECT " + std::to_string(k);
-            return s;
-        }() + ") a, (SELECT 0 AS k" + [] {
-            std::string s;
-            for (int k = 1; k < 100; ++k) s += " UNION ALL SELECT " + std::to_string(k);
-            return s;
-        }() + ") b;";
-    auto big = database(many_comments);
-    std::filesystem::remove_all(root());
-    std::filesystem::create_directory(root());
+    // A run stopped while it writes the dictionary (40,000 comments: long
+    // enough to be caught at it) leaves no temporary file. A loaded machine
+    // may let a run finish before the signal: then it left a whole H.A, and
+    // the run is tried again.
+    const std::string hundreds = [] {
+        std::string s = "(SELECT 0 AS k";
+        for (int k = 1; k < 200; ++k) s += " UNION ALL SELECT " + std::to_string(k);
+        return s + ")";
+    }();
+    auto big = database("INSERT INTO D_Comment (id, class, description, unit) "
+                        "SELECT 1000 + a.k * 200 + b.k, 'S', 'comment number ' || (a.k * 200 + b.k), 0 FROM " +
+                        hundreds + " a, " + hundreds + " b;");
     const std::string stop_while_writing =
         "\"$0\" \"$@\" >/dev/null & pid=$!; "
-        "for i in $(seq 2000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; sleep 0.005; done; "
-        "kill -TERM $pid; wait $pid; echo \"status $?\"";
-    r = shell(*big, stop_while_writing, "Quorvex", hill_2004);
-    EXPECT_EQ(r.out, "status 143\n") << r.err;
-    EXPECT_TRUE(harness::read_tree(root()).empty()) << "the temporary dictionary is left behind";
+        "for i in $(seq 4000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; sleep 0.005; done; "
+        "kill -TERM $pid 2>/dev/null; wait $pid; echo \"status $?\"";
+    bool stopped = false;
+    for (int attempt = 0; attempt < 5 && !stopped; ++attempt) {
+        std::filesystem::remove_all(root());
+        std::filesystem::create_directory(root());
+        r = shell(*big, stop_while_writing, "Quorvex", hill_2004);
+        stopped = r.out == "status 143\n";
+        auto tree = harness::read_tree(root());
+        if (stopped)
+            EXPECT_TRUE(tree.empty()) << "the temporary dictionary is left behind";
+        else
+            EXPECT_EQ(r.out, "status 0\n") << r.err;
+        for (const auto &[path, text] : tree) EXPECT_NE(path.rfind(".H.A.", 0), 0u) << path;
+    }
+    EXPECT_TRUE(stopped) << "no run was caught writing its dictionary";
 
     // The database file cut short under a running program: an error, never
     // a SIGBUS (the file is read, not mapped).

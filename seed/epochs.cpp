@@ -1,0 +1,92 @@
+#include "epochs.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <set>
+
+namespace seed {
+
+namespace {
+
+std::string upper(std::string text)
+{
+    for (char &c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+
+}  // namespace
+
+std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory)
+{
+    std::vector<const ChannelEpoch *> out;
+    std::set<const ChannelEpoch *> seen;
+    for (const StationEpoch &s : inventory.stations)
+        for (const auto &c : s.channels)
+            if (seen.insert(c.get()).second) out.push_back(c.get());
+    return out;
+}
+
+bool valid_channel_code(const std::string &code)
+{
+    std::vector<std::string> parts(1);
+    for (char c : code) {
+        if (c == '.')
+            parts.emplace_back();
+        else if (std::isalnum(static_cast<unsigned char>(c)))
+            parts.back() += c;
+        else
+            return false;
+    }
+    return parts.size() == 4 && !parts[0].empty() && parts[0].size() <= 5 && !parts[1].empty() &&
+           parts[1].size() <= 2 && parts[2].size() <= 2 && !parts[3].empty() && parts[3].size() <= 3;
+}
+
+std::string station_of_channel_code(const std::string &code)
+{
+    std::size_t first = code.find('.');
+    return code.substr(0, code.find('.', first + 1));
+}
+
+std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, const std::vector<std::string> &codes)
+{
+    std::vector<const ChannelEpoch *> all = channel_epochs(inventory);
+    if (codes.empty()) return all;
+    std::set<std::string> wanted;
+    for (const std::string &c : codes) wanted.insert(upper(c));
+    std::vector<const ChannelEpoch *> out;
+    std::set<std::string> found;
+    for (const ChannelEpoch *c : all)
+        if (wanted.count(upper(c->codes()))) {
+            out.push_back(c);
+            found.insert(upper(c->codes()));
+        }
+    for (const std::string &w : wanted)
+        if (!found.count(w)) throw Error(Source{inventory.root, 0}, "no channel " + w + " in the tree");
+    return out;
+}
+
+std::string full_time(const Time &time)
+{
+    if (time.open()) return "(open)";
+    std::int64_t seconds = time.value / 10000, fraction = time.value % 10000;
+    std::int64_t days = seconds / 86400, rest = seconds % 86400;
+    // Years from 0000: 365 days, one more in leap years.
+    std::int64_t year = days / 366;
+    auto before = [](std::int64_t y) { return 365 * y + (y + 3) / 4 - (y + 99) / 100 + (y + 399) / 400; };
+    while (before(year + 1) <= days) ++year;
+    std::int64_t day = days - before(year) + 1;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld,%03lld,%02lld:%02lld:%02lld", static_cast<long long>(year),
+                  static_cast<long long>(day), static_cast<long long>(rest / 3600),
+                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+    std::string out = text;
+    if (fraction) {
+        std::snprintf(text, sizeof text, ".%04lld", static_cast<long long>(fraction));
+        out += text;
+    }
+    return out;
+}
+
+}  // namespace seed

@@ -1,0 +1,32 @@
+// Channel epochs of an inventory as the response subcommands walk them:
+// each once (an epoch listed under two station epochs is one epoch), and
+// chosen by their codes STA.NET.LOC.CHA.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "inventory.hpp"
+
+namespace seed {
+
+// Every channel epoch once, in inventory order.
+std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory);
+
+// "STA.NET.LOC.CHA": station 1-5, network 1-2, location 0-2, channel 1-3
+// letters or digits ("HILL.XY..BHZ" for a blank location).
+bool valid_channel_code(const std::string &code);
+
+// "STA.NET" of a channel code.
+std::string station_of_channel_code(const std::string &code);
+
+// The channel epochs whose codes are among codes (any case), in inventory
+// order; every channel epoch when codes is empty. Error naming a code that
+// matches no channel epoch.
+std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, const std::vector<std::string> &codes);
+
+// A time as "YYYY,DDD,HH:MM:SS" (".FFFF" added when it has a fraction);
+// "(open)" for an open end.
+std::string full_time(const Time &time);
+
+}  // namespace seed

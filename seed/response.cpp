@@ -1,0 +1,225 @@
+#include "response.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numbers>
+
+namespace seed {
+
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double two_pi = 2 * std::numbers::pi;
+
+const Line &first_line(const Filter &filter) { return filter.lines.front(); }
+
+std::string stage_text(int stage) { return "stage " + std::to_string(stage); }
+
+void need_rate(const Filter &filter, double rate, const char *what)
+{
+    if (!(rate > 0))
+        throw ResponseError(first_line(filter).source,
+                            std::string(what) + " is digital and its stage has no positive input sample rate "
+                                                "(blockette 57) to evaluate it at");
+}
+
+// The Laplace variable of an analog filter, or z for a digital one.
+Complex variable(char type, double f, double rate)
+{
+    switch (type) {
+    case 'A': return {0.0, two_pi * f};
+    case 'B': return {0.0, f};
+    default: return std::polar(1.0, two_pi * f / rate);
+    }
+}
+
+// sum(c_k x^k); an empty list counts 1.
+Complex power_series(const std::vector<ValueError> &c, Complex x)
+{
+    if (c.empty()) return 1.0;
+    Complex sum = 0.0, power = 1.0;
+    for (const ValueError &v : c) {
+        sum += v.value.value * power;
+        power *= x;
+    }
+    return sum;
+}
+
+// sum(c_k exp(-i w k)), each term's phase taken afresh so that long
+// filters do not accumulate rounding.
+Complex delay_series(const std::vector<double> &c, double w)
+{
+    Complex sum = 0.0;
+    for (std::size_t k = 0; k < c.size(); ++k) sum += c[k] * std::polar(1.0, -w * static_cast<double>(k));
+    return sum;
+}
+
+std::vector<double> values(const std::vector<ValueError> &c)
+{
+    std::vector<double> out;
+    out.reserve(c.size());
+    for (const ValueError &v : c) out.push_back(v.value.value);
+    return out;
+}
+
+}  // namespace
+
+bool is_digital(const Filter &filter)
+{
+    if (const auto *pz = std::get_if<PolesZeros>(&filter.response)) return pz->transfer_type == 'D';
+    if (const auto *c = std::get_if<Coefficients>(&filter.response)) return c->response_type == 'D';
+    return std::holds_alternative<Fir>(filter.response);
+}
+
+bool is_polynomial(const Filter &filter) { return std::holds_alternative<Polynomial>(filter.response); }
+
+bool has_polynomial(const ChannelEpoch &epoch)
+{
+    for (const Stage &s : epoch.stages)
+        for (const Filter &f : s.filters)
+            if (is_polynomial(f)) return true;
+    return false;
+}
+
+std::vector<double> expanded_coefficients(const Fir &fir)
+{
+    std::vector<double> out;
+    const std::size_t n = fir.coefficients.size();
+    out.reserve(2 * n);
+    for (const Number &c : fir.coefficients) out.push_back(c.value);
+    if (n == 0) return out;
+    if (fir.symmetry == 'B')
+        for (std::size_t k = n - 1; k-- > 0;) out.push_back(fir.coefficients[k].value);
+    else if (fir.symmetry == 'C')
+        for (std::size_t k = n; k-- > 0;) out.push_back(fir.coefficients[k].value);
+    return out;
+}
+
+Complex poles_zeros_response(const PolesZeros &pz, double f, double rate)
+{
+    Complex s = variable(pz.transfer_type, f, rate);
+    Complex numerator = 1.0, denominator = 1.0;
+    for (const ComplexRoot &z : pz.zeros) numerator *= s - Complex(z.real.value, z.imaginary.value);
+    for (const ComplexRoot &p : pz.poles) denominator *= s - Complex(p.real.value, p.imaginary.value);
+    return pz.normalization.value * numerator / denominator;
+}
+
+Complex filter_response(const Filter &filter, double f, double rate)
+{
+    if (const auto *pz = std::get_if<PolesZeros>(&filter.response)) {
+        if (pz->transfer_type == 'C')
+            throw ResponseError(first_line(filter).source,
+                                stage_text(pz->stage) + ": poles and zeros of the composite type C have no defined response");
+        if (pz->transfer_type == 'D') need_rate(filter, rate, ("the poles and zeros of " + stage_text(pz->stage)).c_str());
+        return poles_zeros_response(*pz, f, rate);
+    }
+    if (const auto *c = std::get_if<Coefficients>(&filter.response)) {
+        if (c->response_type == 'C')
+            throw ResponseError(first_line(filter).source,
+                                stage_text(c->stage) + ": coefficients of the composite type C have no defined response");
+        if (c->response_type != 'D')
+            return power_series(c->numerators, variable(c->response_type, f, rate)) /
+                   power_series(c->denominators, variable(c->response_type, f, rate));
+        need_rate(filter, rate, ("the coefficients of " + stage_text(c->stage)).c_str());
+        double w = two_pi * f / rate;
+        Complex numerator = c->numerators.empty() ? Complex(1.0) : delay_series(values(c->numerators), w);
+        Complex denominator = c->denominators.empty() ? Complex(1.0) : delay_series(values(c->denominators), w);
+        return numerator / denominator;
+    }
+    if (const auto *fir = std::get_if<Fir>(&filter.response)) {
+        need_rate(filter, rate, ("the FIR " + fir->name.text).c_str());
+        if (fir->coefficients.empty()) return 1.0;
+        return delay_series(expanded_coefficients(*fir), two_pi * f / rate);
+    }
+    throw ResponseError(first_line(filter).source, "a polynomial is not a frequency response");
+}
+
+Complex stage_response(const Stage &stage, double f)
+{
+    double rate = stage.decimation ? stage.decimation->input_rate.value : 0.0;
+    Complex h = stage.sensitivity ? stage.sensitivity->gain.value : 1.0;
+    for (const Filter &filter : stage.filters) {
+        if (is_polynomial(filter)) continue;
+        if (is_digital(filter) && !stage.decimation)
+            throw ResponseError(first_line(filter).source,
+                                stage_text(stage.number) + " is digital and has no blockette 57: no input sample rate "
+                                                           "to evaluate it at");
+        h *= filter_response(filter, f, rate);
+    }
+    return h;
+}
+
+Complex channel_response(const ChannelEpoch &epoch, double f)
+{
+    Complex h = 1.0;
+    for (const Stage &s : epoch.stages) h *= stage_response(s, f);
+    return h;
+}
+
+std::vector<double> log_frequencies(double fmin, double fmax, int points)
+{
+    std::vector<double> out;
+    if (points < 1) return out;
+    auto rounded = [](double f) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.9e", f);
+        return std::strtod(text, nullptr);
+    };
+    if (points == 1) return {rounded(fmin)};
+    double step = std::log(fmax / fmin) / (points - 1);
+    for (int i = 0; i < points; ++i) {
+        double f = i == 0 ? fmin : i == points - 1 ? fmax : fmin * std::exp(step * i);
+        out.push_back(rounded(f));
+    }
+    return out;
+}
+
+std::string unit_name(const Dictionary &dictionary, int key)
+{
+    if (const UnitEntry *u = dictionary.unit(key)) return u->name.text;
+    return "unit " + std::to_string(key);
+}
+
+int input_units(const Filter &filter)
+{
+    return std::visit([](const auto &r) { return r.input_units; }, filter.response);
+}
+
+int output_units(const Filter &filter)
+{
+    return std::visit([](const auto &r) { return r.output_units; }, filter.response);
+}
+
+namespace {
+
+std::string per(const std::string &out, const std::string &in)
+{
+    bool compound = in.find_first_of("/* ") != std::string::npos;
+    return out + "/" + (compound ? "(" + in + ")" : in);
+}
+
+}  // namespace
+
+std::string response_units(const ChannelEpoch &epoch, const Dictionary &dictionary)
+{
+    int out = epoch.id.signal_units;
+    for (const Stage &s : epoch.stages)
+        for (const Filter &f : s.filters) out = output_units(f);
+    return per(unit_name(dictionary, out), unit_name(dictionary, epoch.id.signal_units));
+}
+
+std::string stage_units(const Stage &stage, const Dictionary &dictionary)
+{
+    if (stage.filters.empty()) return "gain";
+    return per(unit_name(dictionary, output_units(stage.filters.back())),
+               unit_name(dictionary, input_units(stage.filters.front())));
+}
+
+double nyquist(const ChannelEpoch &epoch)
+{
+    double rate = epoch.id.sample_rate.value;
+    return rate > 0 ? rate / 2 : 0.0;
+}
+
+}  // namespace seed

@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""Independent response evaluator of header trees, for the tests.
+
+Written from the SEED 2.4 blockette layouts and response definitions; it
+shares nothing with the C++ reader. It reads H.A (units, FIR dictionary 41,
+polynomial dictionary 42) and every CHAN.LOC/B052 (52 and its response
+lines, blockette 60 references resolved to the dictionary), and evaluates:
+
+  53  A0 * prod(s - z) / prod(s - p); s = 2 pi i f (A), i f (B), and
+      exp(2 pi i f / rate) (D)
+  54  sum(n_k x^k) / sum(d_k x^k), x = s (A, B) or exp(-2 pi i f / rate) (D),
+      an empty list counting 1
+  61  sum(h_k exp(-2 pi i f k / rate)), B and C expanded from the stored half
+  58  the stage gain
+  62  left out
+with rate the stage's blockette 57 input rate.
+
+Usage:
+  seed_response_curve.py curve ROOT < RESPONSE_OUTPUT
+      For each "# STA.NET.LOC.CHA START END ..." header of seedtree
+      response's output (" stage N " in it: that stage only), prints the
+      header and "frequency amplitude phase" at each frequency listed under
+      it, with full precision.
+  seed_response_curve.py dump ROOT
+      Prints every channel epoch's response values in a canonical form
+      (the one resp_file.py prints from RESP files).
+"""
+
+import cmath
+import math
+import os
+import sys
+
+
+class Reader:
+    """Fields of one blockette line, in order."""
+
+    def __init__(self, line):
+        self.line = line
+        self.at = 7
+        if int(line[3:7]) != len(line):
+            raise ValueError("length field %s but %d characters: %r" % (line[3:7], len(line), line[:20]))
+
+    def take(self, width):
+        text = self.line[self.at:self.at + width]
+        if len(text) != width:
+            raise ValueError("line ends inside a field: %r" % self.line[:20])
+        self.at += width
+        return text
+
+    def int(self, width):
+        return int(self.take(width))
+
+    def float(self, width):
+        return float(self.take(width))
+
+    def text(self):
+        end = self.line.index("~", self.at)
+        value = self.line[self.at:end]
+        self.at = end + 1
+        return value
+
+    def end(self):
+        if self.at != len(self.line):
+            raise ValueError("%d characters after the last field" % (len(self.line) - self.at))
+
+
+def seed_time(text):
+    """'YYYY,DDD[,HH[:MM[:SS[.FFFF]]]]' as 'YYYY,DDD,HH:MM:SS'; '' is open."""
+    if not text:
+        return "open"
+    clock = text[9:]
+    parts = (clock.split(":") + ["00", "00", "00"])[:3] if clock else ["00", "00", "00"]
+    seconds = parts[2].split(".")
+    out = "%s,%s,%02d:%02d:%02d" % (text[0:4], text[5:8], int(parts[0]), int(parts[1]), int(seconds[0]))
+    if len(seconds) > 1 and int(seconds[1]) != 0:
+        out += "." + (seconds[1] + "000")[:4]
+    return out
+
+
+def fir_body(r):
+    fir = {"name": r.text(), "symmetry": r.take(1), "in": r.int(3), "out": r.int(3)}
+    fir["coefficients"] = [r.float(14) for _ in range(r.int(4))]
+    return fir
+
+
+def polynomial_body(r, tf):
+    p = {"tf": tf, "in": r.int(3), "out": r.int(3), "approximation": r.take(1), "frequency_units": r.take(1)}
+    p["limits"] = [r.float(12) for _ in range(5)]
+    p["coefficients"] = [(r.float(12), r.float(12)) for _ in range(r.int(3))]
+    return p
+
+
+def read_dictionary(path):
+    units, firs, polynomials = {}, {}, {}
+    last_fir = None
+    with open(path) as f:
+        for line in f.read().splitlines():
+            kind = line[:3]
+            r = Reader(line)
+            if kind == "034":
+                key = r.int(3)
+                units[key] = (r.text(), r.text())
+            elif kind == "041":
+                key = r.int(4)
+                fir = fir_body(r)
+                if key in firs and last_fir == key:
+                    firs[key]["coefficients"] += fir["coefficients"]
+                else:
+                    firs[key] = fir
+            elif kind == "042":
+                key = r.int(4)
+                r.text()
+                polynomials[key] = polynomial_body(r, r.take(1))
+            last_fir = key if kind == "041" else None
+    return units, firs, polynomials
+
+
+class Epoch:
+    def __init__(self, station, network, line):
+        r = Reader(line)
+        self.station, self.network = station, network
+        self.location = r.take(2).strip()
+        self.channel = r.take(3).strip()
+        r.take(4), r.take(3), r.text()
+        self.signal_units = r.int(3)
+        r.take(3)
+        for width in (10, 11, 7, 5, 5, 5, 4, 2):
+            r.take(width)
+        self.rate = r.float(10)
+        r.take(10), r.take(4), r.text()
+        self.start, self.end = seed_time(r.text()), seed_time(r.text())
+        self.stages = {}  # number -> {"filters": [...], "decimation", "gain"}
+        self.sensitivity = None
+        self.lines = [line]
+
+    def codes(self):
+        return "%s.%s.%s.%s" % (self.station, self.network, self.location, self.channel)
+
+    def stage(self, number):
+        return self.stages.setdefault(number, {"filters": [], "decimation": None, "gain": None})
+
+    def add(self, line, firs, polynomials, previous):
+        self.lines.append(line)
+        kind = line[:3]
+        r = Reader(line)
+        if kind == "053":
+            tf, number = r.take(1), r.int(2)
+            b = {"type": "53", "tf": tf, "in": r.int(3), "out": r.int(3), "a0": r.float(12), "fn": r.float(12)}
+            b["zeros"] = [tuple(r.float(12) for _ in range(4)) for _ in range(r.int(3))]
+            b["poles"] = [tuple(r.float(12) for _ in range(4)) for _ in range(r.int(3))]
+            self.stage(number)["filters"].append(b)
+        elif kind == "054":
+            tf, number = r.take(1), r.int(2)
+            b = {"type": "54", "tf": tf, "in": r.int(3), "out": r.int(3)}
+            b["numerators"] = [(r.float(12), r.float(12)) for _ in range(r.int(4))]
+            b["denominators"] = [(r.float(12), r.float(12)) for _ in range(r.int(4))]
+            self.stage(number)["filters"].append(b)
+        elif kind == "057":
+            number = r.int(2)
+            self.stage(number)["decimation"] = (r.float(10), r.int(5), r.int(5), r.float(11), r.float(11))
+        elif kind == "058":
+            number = r.int(2)
+            gain = (r.float(12), r.float(12), [(r.float(12), r.float(12), seed_time(r.text())) for _ in range(r.int(2))])
+            if number == 0:
+                self.sensitivity = gain
+            else:
+                self.stage(number)["gain"] = gain
+        elif kind == "060":
+            for _ in range(r.int(2)):
+                number = r.int(2)
+                for _ in range(r.int(2)):
+                    key = r.int(4)
+                    if key in firs:
+                        b = dict(firs[key], type="61")
+                        b["coefficients"] = list(b["coefficients"])
+                    else:
+                        b = dict(polynomials[key], type="62")
+                    self.stage(number)["filters"].append(b)
+        elif kind == "061":
+            number = r.int(2)
+            b = dict(fir_body(r), type="61")
+            filters = self.stage(number)["filters"]
+            if previous == ("061", number) and filters and filters[-1]["type"] == "61" and \
+                    (filters[-1]["name"], filters[-1]["symmetry"]) == (b["name"], b["symmetry"]):
+                filters[-1]["coefficients"] += b["coefficients"]
+            else:
+                filters.append(b)
+            r.end()
+            return ("061", number)
+        elif kind == "062":
+            tf, number = r.take(1), r.int(2)
+            self.stage(number)["filters"].append(dict(polynomial_body(r, tf), type="62"))
+        else:
+            raise ValueError("blockette %s in a B052 file" % kind)
+        r.end()
+        return (kind, None)
+
+
+def read_tree(root):
+    units, firs, polynomials = read_dictionary(os.path.join(root, "H.A"))
+    epochs = {}
+    for station_dir in sorted(os.listdir(root)):
+        station_path = os.path.join(root, station_dir)
+        if not os.path.isdir(station_path):
+            continue
+        station, network = station_dir.split(".")
+        for channel_dir in sorted(os.listdir(station_path)):
+            path = os.path.join(station_path, channel_dir, "B052")
+            if not os.path.isfile(path):
+                continue
+            current, previous = None, None
+            found = []
+            with open(path) as f:
+                for line in f.read().splitlines():
+                    if line[:3] == "052":
+                        current = Epoch(station, network, line)
+                        found.append(current)
+                        previous = None
+                    else:
+                        previous = current.add(line, firs, polynomials, previous)
+            for e in found:
+                # The tree only grows: the same epoch may stand in it again.
+                epochs.setdefault((e.codes(), e.start), e)
+    return units, epochs
+
+
+# Responses.
+
+def expand(fir):
+    c = fir["coefficients"]
+    if fir["symmetry"] == "B":
+        return c + c[-2::-1]
+    if fir["symmetry"] == "C":
+        return c + c[::-1]
+    return c
+
+
+def laplace(tf, f):
+    return 2j * math.pi * f if tf == "A" else 1j * f
+
+
+def filter_response(b, f, rate):
+    if b["type"] == "53":
+        s = cmath.exp(2j * math.pi * f / rate) if b["tf"] == "D" else laplace(b["tf"], f)
+        h = complex(b["a0"])
+        for z in b["zeros"]:
+            h *= s - complex(z[0], z[1])
+        for p in b["poles"]:
+            h /= s - complex(p[0], p[1])
+        return h
+    if b["type"] == "54":
+        if b["tf"] == "D":
+            terms = lambda c: sum(v * cmath.exp(-2j * math.pi * f * k / rate) for k, (v, _) in enumerate(c))
+        else:
+            s = laplace(b["tf"], f)
+            terms = lambda c: sum(v * s ** k for k, (v, _) in enumerate(c))
+        numerator = terms(b["numerators"]) if b["numerators"] else 1
+        denominator = terms(b["denominators"]) if b["denominators"] else 1
+        return numerator / denominator
+    if b["type"] == "61":
+        taps = expand(b)
+        if not taps:
+            return 1
+        return sum(c * cmath.exp(-2j * math.pi * f * k / rate) for k, c in enumerate(taps))
+    return 1  # 62: not a frequency response
+
+
+def stage_response(stage, f):
+    h = complex(stage["gain"][0]) if stage["gain"] else 1
+    rate = stage["decimation"][0] if stage["decimation"] else None
+    for b in stage["filters"]:
+        h *= filter_response(b, f, rate)
+    return h
+
+
+def channel_response(epoch, f):
+    h = 1
+    for number in sorted(epoch.stages):
+        h *= stage_response(epoch.stages[number], f)
+    return h
+
+
+def curve(root, lines):
+    _, epochs = read_tree(root)
+    by_header = {}
+    for e in epochs.values():
+        by_header[(e.codes(), e.start)] = e
+    epoch, stage = None, None
+    for line in lines:
+        line = line.rstrip("\n")
+        if line.startswith("# ") and not line.startswith("# stage ") and not line.startswith("# cannot "):
+            words = line.split()
+            codes, start = words[1], words[2]
+            epoch = by_header[(codes, start)]
+            stage = int(words[words.index("stage") + 1]) if "stage" in words[4:6] else None
+            print(line)
+        elif line.startswith("#") or not line.strip():
+            print(line)
+        else:
+            f = float(line.split()[0])
+            h = stage_response(epoch.stages[stage], f) if stage is not None else channel_response(epoch, f)
+            print("%r %r %r" % (f, abs(h), math.degrees(cmath.phase(h))))
+
+
+# The canonical dump shared with resp_file.py.
+
+def unit(units, key):
+    name, description = units.get(key, ("UNKNOWN", ""))
+    return name
+
+
+def numbers(values):
+    return " ".join(repr(float(v)) for v in values)
+
+
+def dump(root):
+    units, epochs = read_tree(root)
+    for key in sorted(epochs, key=lambda k: (k[0], k[1])):
+        e = epochs[key]
+        print("epoch %s %s %s" % (e.codes(), e.start, e.end))
+        for number in sorted(e.stages):
+            stage = e.stages[number]
+            for b in stage["filters"]:
+                io = "%s %s" % (unit(units, b["in"]), unit(units, b["out"]))
+                if b["type"] == "53":
+                    print("%d 53 %s %s %s zeros %s poles %s" % (
+                        number, b["tf"], io, numbers([b["a0"], b["fn"]]),
+                        numbers(v for z in b["zeros"] for v in z), numbers(v for p in b["poles"] for v in p)))
+                elif b["type"] == "54":
+                    print("%d 54 %s %s numerators %s denominators %s" % (
+                        number, b["tf"], io, numbers(v for n in b["numerators"] for v in n),
+                        numbers(v for d in b["denominators"] for v in d)))
+                elif b["type"] == "61":
+                    print("%d 61 %s %s %s %s" % (number, b["name"], b["symmetry"], io, numbers(b["coefficients"])))
+                else:
+                    print("%d 62 %s %s %s %s %s coefficients %s" % (
+                        number, b["tf"], io, b["approximation"], b["frequency_units"], numbers(b["limits"]),
+                        numbers(v for c in b["coefficients"] for v in c)))
+            if stage["decimation"]:
+                rate, factor, offset, delay, correction = stage["decimation"]
+                print("%d 57 %s %d %d %s" % (number, numbers([rate]), factor, offset, numbers([delay, correction])))
+            if stage["gain"]:
+                print("%d 58 %s history %s" % (number, numbers(stage["gain"][:2]),
+                                              " ".join("%r %r %s" % h for h in stage["gain"][2])))
+        if e.sensitivity:
+            print("0 58 %s history %s" % (numbers(e.sensitivity[:2]), " ".join("%r %r %s" % h for h in e.sensitivity[2])))
+
+
+def main(argv):
+    if len(argv) == 2 and argv[0] == "curve":
+        curve(argv[1], sys.stdin)
+        return 0
+    if len(argv) == 2 and argv[0] == "dump":
+        dump(argv[1])
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
