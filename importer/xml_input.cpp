@@ -423,7 +423,7 @@ public:
 private:
     std::string where(const Stage &s) const
     {
-        return c_.codes() + " from " + database_date(c_.start) + ", stage " + std::to_string(s.number);
+        return "channel " + c_.codes() + " from " + database_date(c_.start) + ", stage " + std::to_string(s.number);
     }
 
     Stage stage(const xmlNode *n)
@@ -440,12 +440,12 @@ private:
         if (value < 0)
             throw InputError(s.at, "Stage number " + quoted(number.value_or("")) + " is not a whole number of 0 or more");
         if (value < 1 || value > 99)
-            throw Unsupported(s.at, c_.codes() + " from " + database_date(c_.start) + ": stage number " +
+            throw Unsupported(s.at, "channel " + c_.codes() + " from " + database_date(c_.start) + ": stage number " +
                                         std::to_string(value) + " does not fit a SEED stage sequence number (1 to 99)");
         s.number = static_cast<int>(value);
         for (const Stage &other : c_.stages)
             if (other.number == s.number)
-                throw InputError(s.at, c_.codes() + " from " + database_date(c_.start) + ": stage " +
+                throw InputError(s.at, "channel " + c_.codes() + " from " + database_date(c_.start) + ": stage " +
                                            std::to_string(s.number) + " is given twice (also at line " +
                                            std::to_string(other.at.line) + ")");
 
@@ -590,7 +590,7 @@ ChannelEpoch parse_channel(const Dom &dom, const xmlNode *n, const StationEpoch 
         std::string type = content(t);
         char flag = flag_of(type);
         if (!flag)
-            throw Unsupported(dom.at(t), c.codes() + " from " + database_date(c.start) + ": Type " + quoted(type) +
+            throw Unsupported(dom.at(t), "channel " + c.codes() + " from " + database_date(c.start) + ": Type " + quoted(type) +
                                              " has no SEED channel flag");
         if (c.flags.find(flag) == std::string::npos) c.flags += flag;
     }
