@@ -79,7 +79,8 @@ std::optional<Instant> parse_xml_date_time(std::string_view t)
     bool fraction_zero = true;
     if (at < t.size() && t[at] == '.') {
         std::size_t from = ++at;
-        while (at < t.size() && t[at] >= '0' && t[at] <= '9') fraction_zero = fraction_zero && t[at++] == '0';
+        for (; at < t.size() && t[at] >= '0' && t[at] <= '9'; ++at)
+            if (t[at] != '0') fraction_zero = false;
         if (at == from) return std::nullopt;
     }
     // 24:00:00 is the end of the day.
