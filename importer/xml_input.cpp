@@ -374,6 +374,19 @@ private:
     std::string file_;
 };
 
+// A text that says nothing is no text.
+std::optional<std::string> not_blank(const std::string &text)
+{
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+// A filter's name attribute, surrounding blanks off; none when blank.
+std::optional<std::string> name_of(const xmlNode *filter)
+{
+    std::optional<std::string> name = attribute(filter, "name");
+    return name ? not_blank(trim(*name)) : std::nullopt;
+}
+
 Comment comment(const Dom &dom, const xmlNode *n, Instant start, Instant end)
 {
     Comment c;
@@ -513,7 +526,7 @@ private:
         std::vector<const xmlNode *> numerators = children(f, "Numerator");
         if (numerators.empty()) return;
         CoefficientSet set;
-        if (std::optional<std::string> name = attribute(f, "name")) set.name = trim(*name);
+        set.name = name_of(f);
         for (const xmlNode *x : numerators) set.coefficients.push_back(dom_.value_error(x));
         s.coefficients = std::move(set);
     }
@@ -522,7 +535,7 @@ private:
     {
         s.kind = Stage::Kind::coefficients;
         CoefficientSet set;
-        if (std::optional<std::string> name = attribute(f, "name")) set.name = trim(*name);
+        set.name = name_of(f);
         std::string symmetry = content(dom_.required(f, "Symmetry"));
         if (symmetry == "NONE") set.symmetry = 'A';
         else if (symmetry == "ODD") set.symmetry = 'O';
@@ -537,7 +550,7 @@ private:
     {
         s.kind = Stage::Kind::polynomial;
         Polynomial &p = s.polynomial;
-        if (std::optional<std::string> name = attribute(f, "name")) p.name = trim(*name);
+        p.name = name_of(f);
         if (const xmlNode *a = child(f, "ApproximationType")) {
             std::string type = content(a);
             if (type != "MACLAURIN")
@@ -598,7 +611,7 @@ ChannelEpoch parse_channel(const Dom &dom, const xmlNode *n, const StationEpoch 
     c.clock_drift = dom.optional_number(n, "ClockDrift", 0);
     if (const xmlNode *u = child(n, "CalibrationUnits")) c.calibration = dom.unit(u);
     if (const xmlNode *s = child(n, "Sensor"))
-        if (const xmlNode *x = child(s, "Description")) c.sensor = content(x);
+        if (const xmlNode *x = child(s, "Description")) c.sensor = not_blank(content(x));
     if (const xmlNode *r = child(n, "Response")) ResponseReader(dom, c).read(r);
     return c;
 }
@@ -768,7 +781,7 @@ void read_document(const std::string &path, const EpochIndex &index, DocumentHan
             network = trim(r.attribute("code").value_or(""));
             network_description.reset();
         } else if (depth == 2 && name == "Description") {
-            network_description = content(r.expand());
+            network_description = not_blank(content(r.expand()));
             more = r.next();
             continue;
         } else if (depth == 2 && name == "Station") {

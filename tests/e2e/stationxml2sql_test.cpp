@@ -133,6 +133,7 @@ const std::string small_document = R"(<?xml version="1.0" encoding="UTF-8"?>
         <Elevation>100</Elevation>
         <Depth>2.5</Depth>
         <SampleRate>100</SampleRate>
+        <Sensor><Description> </Description></Sensor>
       </Channel>
     </Station>
   </Network>
@@ -384,6 +385,9 @@ TEST_F(Stationxml2sql, MappingOfTimesTextsAndStages)
              "<FIR name=\"HALF_BAND\">", "<Symmetry>EVEN</Symmetry>",
              "<NumeratorCoefficient i=\"1\">3.7500000E-01</NumeratorCoefficient>", "<Factor>2</Factor>"})
         EXPECT_NE(back.find(expected), std::string::npos) << expected << "\n" << back;
+    // A blank description is none.
+    const std::string second = back.substr(back.find("startDate=\"2021-01-01T00:00:00Z\">\n        <Latitude>"));
+    EXPECT_EQ(second.find("<Sensor>"), std::string::npos);
     // A gain-only stage stays one.
     EXPECT_TRUE(std::regex_search(back, std::regex("<Stage number=\"3\">\\s*<StageGain>")));
     // The comment that begins inside its epoch is not open at the epoch's start.
