@@ -9,7 +9,8 @@ namespace importer {
 
 std::string seed_text(double v, const char *format)
 {
-    const double single = static_cast<double>(static_cast<float>(v));
+    // A zero is written without sign: SQLite keeps no negative zero.
+    const double single = v == 0 ? 0.0 : static_cast<double>(static_cast<float>(v));
     char text[64];
     std::snprintf(text, sizeof text, format, single);
     return text;

@@ -30,6 +30,7 @@ std::string sql_text(std::string_view text)
 std::string sql_real(double value)
 {
     if (!std::isfinite(value)) throw Failure("internal error: a value that is not finite reached the SQL text");
+    if (value == 0) value = 0.0;  // SQLite keeps no negative zero; neither backend gets one
     std::array<char, 64> buffer{};
     auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     if (ec != std::errc()) throw Failure("internal error: a real that cannot be written");
