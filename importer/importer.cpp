@@ -236,7 +236,7 @@ bool Importer::first_of_repeats(const std::string &key, Instant start, const std
         throw Failure(at.text() + ": " + epoch_name(what, key, start) + " differs from the same epoch at " +
                       it->second.second.text() + "; the generator would find both (" +
                       first_difference(text, it->second.first) + ")");
-    ++summary_.repeats;
+    ++repeats_;
     return false;
 }
 
@@ -245,7 +245,7 @@ void Importer::station(const StationEpoch &s)
     check_station(s);
     station_ = s;
     const std::string text = canonical(s);
-    if (index_.repeated(s.codes(), s.start, s.end) && !first_of_repeats(s.codes(), s.start, text, s.at, "station"))
+    if (index_.repeated(s.codes(), s.start) && !first_of_repeats(s.codes(), s.start, text, s.at, "station"))
         return;
     if (existing_) {
         std::vector<StationEpoch> found = existing_->station_epochs(s.network, s.station, s.start, s.end);
@@ -258,7 +258,6 @@ void Importer::station(const StationEpoch &s)
             if (found.size() == 1 && e.start == s.start && e.end == s.end && there == text) {
                 messages_.push_back("note: " + s.at.text() + ": " + name +
                                     " is in the database as it is here: left as it is");
-                ++summary_.already_there;
                 return;
             }
             if (e.start == s.start && e.end == s.end)
@@ -282,7 +281,6 @@ void Importer::station(const StationEpoch &s)
                       lddate});
     out_.write(station);
     out_.write(comments);
-    ++summary_.stations;
 }
 
 namespace {
@@ -306,7 +304,7 @@ void Importer::channel(const ChannelEpoch &c)
 {
     check_channel(c);
     const std::string text = canonical(c);
-    if (index_.repeated(c.codes(), c.start, c.end) && !first_of_repeats(c.codes(), c.start, text, c.at, "channel"))
+    if (index_.repeated(c.codes(), c.start) && !first_of_repeats(c.codes(), c.start, text, c.at, "channel"))
         return;
     const std::string name = epoch_name("channel", c.codes(), c.start) + " to " + database_date(c.end);
     if (existing_) {
@@ -319,7 +317,6 @@ void Importer::channel(const ChannelEpoch &c)
             if (found.size() == 1 && e.start == c.start && e.end == c.end && there == text) {
                 messages_.push_back("note: " + c.at.text() + ": " + name +
                                     " is in the database as it is here: left as it is");
-                ++summary_.already_there;
                 return;
             }
             if (e.start == c.start && e.end == c.end)
@@ -395,29 +392,26 @@ void Importer::channel(const ChannelEpoch &c)
                    sql_real(c.sensitivity->frequency), lddate});
     for (const Rows *rows : {&channel, &comments, &polynomials, &coefficients, &decimations, &poles_zeros, &gains})
         out_.write(*rows);
-    ++summary_.channels;
 }
 
 void Importer::unsupported_station(const Unsupported &e)
 {
     if (!options_.skip_unsupported) throw e;
     messages_.push_back(std::string("warning: ") + e.what() + "; the station epoch is left out with its channels");
-    ++summary_.left_out;
 }
 
 void Importer::unsupported_channel(const Unsupported &e)
 {
     if (!options_.skip_unsupported) throw e;
     messages_.push_back(std::string("warning: ") + e.what() + "; the channel epoch is left out");
-    ++summary_.left_out;
 }
 
 void Importer::finish()
 {
     dictionary_.finish();
     for (const std::string &n : dictionary_.notes()) messages_.push_back("note: " + n);
-    if (summary_.repeats > 0)
-        messages_.push_back("note: " + std::to_string(summary_.repeats) +
+    if (repeats_ > 0)
+        messages_.push_back("note: " + std::to_string(repeats_) +
                             " epoch(s) given again identically in the documents, written once");
 }
 

@@ -21,13 +21,6 @@ struct Options {
     std::string load_date;  // lddate of every row: "YYYY/MM/DD HH24:MI:SS"
 };
 
-struct Summary {
-    std::size_t stations = 0, channels = 0;  // epochs written
-    std::size_t repeats = 0;                 // repeated in the documents: written once
-    std::size_t already_there = 0;           // in the database as they are: left out
-    std::size_t left_out = 0;                // unsupported, with --skip-unsupported
-};
-
 // Every check that an epoch is one the tables and the generator's SEED
 // fields can hold. Unsupported, naming the epoch (and stage), when not.
 void check_station(const StationEpoch &s);
@@ -48,7 +41,6 @@ public:
 
     // The rows that wait for the end (new units), and the closing notes.
     void finish();
-    const Summary &summary() const { return summary_; }
 
 private:
     // False when the epoch is written already (an identical repeat).
@@ -61,7 +53,7 @@ private:
     SqlOutput &out_;
     Dictionary dictionary_;
     std::vector<std::string> &messages_;
-    Summary summary_;
+    std::size_t repeats_ = 0;  // epochs given again identically, written once
     // Epochs given more than once in the documents: their first text.
     std::map<std::string, std::pair<std::string, Place>> repeated_;
     std::optional<StationEpoch> station_;  // the station epoch being read

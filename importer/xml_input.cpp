@@ -590,7 +590,7 @@ ChannelEpoch parse_channel(const Dom &dom, const xmlNode *n, const StationEpoch 
     c.start = d.start;
     c.open_start = d.open_start;
     c.open_end = d.open_end;
-    c.end = index.end_of(c.codes(), d.start, d.end);
+    c.end = index.end_of(c.codes(), d.start);
     if (const xmlNode *x = child(n, "Description")) c.remark = content(x);
     for (const xmlNode *x : children(n, "Comment")) c.comments.push_back(comment(dom, x, c.start, c.end));
     c.latitude = dom.required_number(n, "Latitude");
@@ -676,21 +676,17 @@ void EpochIndex::settle()
     }
 }
 
-Instant EpochIndex::end_of(const std::string &key, Instant start, Instant end) const
+Instant EpochIndex::end_of(const std::string &key, Instant start) const
 {
-    auto it = epochs_.find(key);
-    if (it != epochs_.end())
-        for (const Epoch &e : it->second)
-            if (e.start == start && e.end == end) return e.stored_end;
-    return end;
+    for (const Epoch &e : epochs_.at(key))
+        if (e.start == start) return e.stored_end;
+    throw Failure("internal error: epoch " + key + " from " + database_date(start) + " was not indexed");
 }
 
-bool EpochIndex::repeated(const std::string &key, Instant start, Instant end) const
+bool EpochIndex::repeated(const std::string &key, Instant start) const
 {
-    auto it = epochs_.find(key);
-    if (it != epochs_.end())
-        for (const Epoch &e : it->second)
-            if (e.start == start && e.end == end) return e.count > 1;
+    for (const Epoch &e : epochs_.at(key))
+        if (e.start == start) return e.count > 1;
     return false;
 }
 
@@ -791,7 +787,7 @@ void read_document(const std::string &path, const EpochIndex &index, DocumentHan
             s.station = trim(r.attribute("code").value_or(""));
             Dates d = dates_of(r.attribute("startDate"), r.attribute("endDate"), s.at, "Station " + s.codes());
             s.start = d.start;
-            s.end = index.end_of(s.codes(), d.start, d.end);
+            s.end = index.end_of(s.codes(), d.start);
             s.open_start = d.open_start;
             s.open_end = d.open_end;
             s.network_description = network_description;

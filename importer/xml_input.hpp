@@ -46,10 +46,12 @@ public:
     void add(const std::string &key, Instant start, Instant end, const Place &at);
     // Adjusts touching ends and refuses overlaps (Failure naming both).
     void settle();
-    // The end to store for an epoch added with these dates.
-    Instant end_of(const std::string &key, Instant start, Instant end) const;
-    // Several elements of the document give this epoch (same dates).
-    bool repeated(const std::string &key, Instant start, Instant end) const;
+    // After settle, an epoch is known by its start: two different epochs of
+    // one key with one start overlap, which settle refuses.
+    // The end to store for the epoch that starts at start.
+    Instant end_of(const std::string &key, Instant start) const;
+    // Several elements of the documents give this epoch (same dates).
+    bool repeated(const std::string &key, Instant start) const;
     std::size_t adjusted_ends() const { return adjusted_; }
 
 private:

@@ -97,7 +97,7 @@ const std::string small_document = R"(<?xml version="1.0" encoding="UTF-8"?>
               <PzTransferFunctionType>LAPLACE (HERTZ)</PzTransferFunctionType>
               <NormalizationFactor>1.0000045</NormalizationFactor>
               <NormalizationFrequency>1</NormalizationFrequency>
-              <Zero number="0"><Real>0</Real><Imaginary>0</Imaginary></Zero>
+              <Zero number="0"><Real>0</Real><Imaginary>-0.0</Imaginary></Zero>
               <Pole number="0"><Real plusError="0.001" minusError="0.002">-0.7</Real><Imaginary>0.7</Imaginary></Pole>
               <Pole number="1"><Real>-0.7</Real><Imaginary>-0.7</Imaginary></Pole>
             </PolesZeros>
@@ -395,6 +395,24 @@ TEST_F(Stationxml2sql, MappingOfTimesTextsAndStages)
     EXPECT_NE(harness::read_file(dir / "small.sql").find("'Vault flooded'"), std::string::npos);
     quorvex(loaded.alias(), dir / "june", {"TEST.XT", "2020/06/01", "00:00:00", "a"});
     EXPECT_NE(harness::read_file(dir / "june/TEST.XT/HHZ.00/B059").find("0001000000"), std::string::npos);
+
+    // Two files giving the same epochs: each written once; given otherwise: refused.
+    auto twice = import({dir / "small.xml", dir / "small.xml"});
+    EXPECT_EQ(twice.out, harness::read_file(dir / "small.sql"));
+    EXPECT_NE(twice.err.find("stationxml2sql: note: 4 epoch(s) given again identically in the documents, written "
+                             "once\n"), std::string::npos) << twice.err;
+    harness::write_file(dir / "other.xml", replaced(small_document, "<Value>1000</Value>", "<Value>999</Value>"));
+    auto other = import({dir / "small.xml", dir / "other.xml"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err, "stationxml2sql: " + (dir / "other.xml") + ":12: channel XT.TEST.00.HHZ from 2020/01/01 "
+                         "00:00:00 differs from the same epoch at " + (dir / "small.xml") + ":12; the generator "
+                         "would find both (first difference: \" 9.99000E+02\" here, \" 1.00000E+03\" there)\n");
+
+    // Imported again into the database it went into: nothing twice.
+    auto again = import({dir / "small.xml"}, loaded.alias());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(count(again.out, "INSERT"), 0u);
+    EXPECT_EQ(count(again.err, "is in the database as it is here: left as it is\n"), 4u) << again.err;
 
     // The text as the standard output gives it, loaded with the command
     // line client as one transaction: a failing statement leaves nothing.
