@@ -286,7 +286,6 @@ std::vector<Comment> ExistingDatabase::comments(const char *sql, std::initialize
 {
     std::vector<Comment> out;
     rdb::Cursor cursor;
-    std::vector<rdb::In> inputs;
     IntColumn id;
     TextColumn on, off;
     int status = 0;

@@ -77,7 +77,7 @@ private:
     std::string where_;
 };
 
-void check_stage(const Checker &epoch, const ChannelEpoch &c, const Stage &s)
+void check_stage(const Checker &epoch, const Stage &s)
 {
     Checker k(s.at, epoch.where() + ", stage " + std::to_string(s.number));
     if (s.input) k.unit(*s.input);
@@ -146,7 +146,6 @@ void check_stage(const Checker &epoch, const ChannelEpoch &c, const Stage &s)
         k.real(s.at, "StageGain Value", s.gain->value, field::gain);
         k.real(s.at, "StageGain Frequency", s.gain->frequency, field::gain_frequency);
     }
-    (void)c;
 }
 
 std::string epoch_name(const char *what, const std::string &codes, Instant start)
@@ -212,7 +211,7 @@ void check_channel(const ChannelEpoch &c)
     if (c.instrument_polynomial && !polynomial)
         k.refuse(c.at, "an InstrumentPolynomial without a Polynomial stage has no place in the response tables "
                        "(the polynomial of a channel is held as its stage)");
-    for (const Stage &s : c.stages) check_stage(k, c, s);
+    for (const Stage &s : c.stages) check_stage(k, s);
     if (c.sensitivity) {
         k.real(c.at, "InstrumentSensitivity Value", c.sensitivity->value, field::gain);
         k.real(c.at, "InstrumentSensitivity Frequency", c.sensitivity->frequency, field::gain_frequency);
