@@ -1,0 +1,73 @@
+// What the generator can write: each value as its SEED field holds it.
+//
+// The generator reads every real column in single precision and prints it
+// with a fixed-width conversion ("%12.5E" for gains and poles, "%14.7E"
+// for FIR coefficients, "%10.6f" for a latitude...); a value whose text is
+// wider than its field, or that is not finite in single precision, stops
+// its run. The import refuses such values before writing any row, and
+// compares values by these texts: two values are the same when the
+// generator writes the same characters for both.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model.hpp"
+
+namespace importer {
+
+// A real field: its printf conversion and width ("%12.5E", 12), and its
+// name in messages ("B058 field 4 (sensitivity/gain)").
+struct RealField {
+    const char *format;
+    int width;
+    const char *name;
+};
+
+// The text the generator writes for v in field f: v rounded to single
+// precision, then formatted. Empty when it is not finite in single
+// precision or not exactly f.width characters.
+std::optional<std::string> seed_real(double v, const RealField &f);
+// The same text for comparisons, whatever its width.
+std::string seed_text(double v, const char *format);
+
+// Why a text cannot be a SEED variable field of min to max characters
+// (printable ASCII, no "~"), or "" when it can.
+std::string text_problem(std::string_view text, std::size_t min, std::size_t max);
+// Why a text cannot be a code of min to max letters and digits, or "".
+std::string code_problem(std::string_view text, std::size_t min, std::size_t max);
+
+// The fields, as the generator's blockettes lay them out.
+namespace field {
+extern const RealField station_latitude, station_longitude, station_elevation;
+extern const RealField latitude, longitude, elevation, depth, azimuth, dip, sample_rate, clock_drift;
+extern const RealField normalization, normalization_frequency, pole_zero;
+extern const RealField fir_coefficient;
+extern const RealField decimation_rate, delay, correction;
+extern const RealField gain, gain_frequency;
+extern const RealField polynomial_bound, polynomial_error, polynomial_coefficient;
+}  // namespace field
+
+// Records that fit one blockette: zeros and poles of one 53, coefficients
+// of one 62 and of one 42 with a name of name_length characters.
+constexpr std::size_t max_record = 9999;
+std::size_t max_poles_and_zeros();
+std::size_t max_polynomial_coefficients(std::size_t name_length);
+
+// A FIR's name as the generator writes it: trailing blanks off, "." as "_".
+std::string generated_fir_name(const std::string &name);
+
+// Canonical texts: equal exactly when the generator writes the same
+// fields from both sides (keys and the fields StationXML does not carry
+// left out). Names of coefficient sets and polynomials count only when
+// present.
+std::string canonical(const StationEpoch &s);
+std::string canonical(const ChannelEpoch &c);
+std::string canonical(const PolesZeros &p);     // the PZ_Data entry: zeros and poles
+std::string canonical(const CoefficientSet &c); // symmetry and coefficients, not the name
+std::string canonical(const Polynomial &p);     // type, bounds and coefficients, not the name
+std::string canonical(const Decimation &d);
+
+}  // namespace importer
