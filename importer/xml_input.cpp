@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+#include "stationxml.hpp"
+
 namespace importer {
 
 namespace {
@@ -287,7 +289,7 @@ public:
         if (t == "INF" || t == "+INF") return std::numeric_limits<double>::infinity();
         if (t == "-INF") return -std::numeric_limits<double>::infinity();
         if (t == "NaN") return std::numeric_limits<double>::quiet_NaN();
-        if (!double_text(t)) throw InputError(where, what + " " + quoted(t) + " is not a number");
+        if (!seed::xsd_double_text(t)) throw InputError(where, what + " " + quoted(t) + " is not a number");
         std::string_view s = t;
         if (s.front() == '+') s.remove_prefix(1);
         double v = 0;
@@ -301,29 +303,6 @@ public:
         if (ec != std::errc() || end != s.data() + s.size())
             throw InputError(where, what + " " + quoted(t) + " is not a number");
         return v;
-    }
-
-    static bool double_text(std::string_view t)
-    {
-        std::size_t at = 0;
-        auto digits = [&] {
-            std::size_t from = at;
-            while (at < t.size() && t[at] >= '0' && t[at] <= '9') ++at;
-            return at - from;
-        };
-        if (at < t.size() && (t[at] == '+' || t[at] == '-')) ++at;
-        std::size_t whole = digits(), fraction = 0;
-        if (at < t.size() && t[at] == '.') {
-            ++at;
-            fraction = digits();
-        }
-        if (whole == 0 && fraction == 0) return false;
-        if (at < t.size() && (t[at] == 'e' || t[at] == 'E')) {
-            ++at;
-            if (at < t.size() && (t[at] == '+' || t[at] == '-')) ++at;
-            if (digits() == 0) return false;
-        }
-        return at == t.size();
     }
 
     double number(const xmlNode *n) const { return number_text(content(n), at(n), element_name(n)); }
