@@ -7,12 +7,6 @@ namespace {
 
 bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
-int days_in_month(int y, int m)
-{
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leap(y) ? 29 : days[m - 1];
-}
-
 // Digits at text[pos, pos+n) as a number, or -1.
 int digits(std::string_view text, std::size_t pos, std::size_t n)
 {
@@ -47,6 +41,33 @@ long days_from_civil(int y, int m, int d)
 }
 
 }  // namespace
+
+int days_in_month(int y, int m)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leap(y) ? 29 : days[m - 1];
+}
+
+DateTime date_time_at(std::int64_t seconds)
+{
+    std::int64_t z = (seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400));
+    const std::int64_t rest = seconds - z * 86400;
+    // Days to year, month and day: the inverse of days_from_civil.
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    DateTime t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    t.hour = static_cast<int>(rest / 3600);
+    t.minute = static_cast<int>(rest / 60 % 60);
+    t.second = static_cast<int>(rest % 60);
+    return t;
+}
 
 bool parse_database_date(std::string_view text, DateTime &out)
 {

@@ -4,6 +4,7 @@
 // Parsing is strict: exactly the form, every field in range, years 1-9999.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,11 @@ int day_of_year(const DateTime &t);
 // Seconds since 1970/01/01 00:00:00: increases with time, equal for equal
 // instants, exact in a double for every year the form allows.
 double nominal_seconds(const DateTime &t);
+
+// The date and time of a number of seconds since 1970/01/01 00:00:00.
+DateTime date_time_at(std::int64_t seconds);
+
+// Days of a month of the proleptic Gregorian calendar.
+int days_in_month(int year, int month);
 
 }  // namespace rdb
