@@ -13,17 +13,7 @@ Usage: resp_file.py RESP_FILE...
 
 import sys
 
-
-def seed_time(text):
-    if text == "No Ending Time":
-        return "open"
-    clock = text[9:]
-    parts = (clock.split(":") + ["00", "00", "00"])[:3] if clock else ["00", "00", "00"]
-    seconds = parts[2].split(".")
-    out = "%s,%s,%02d:%02d:%02d" % (text[0:4], text[5:8], int(parts[0]), int(parts[1]), int(seconds[0]))
-    if len(seconds) > 1 and int(seconds[1]) != 0:
-        out += "." + (seconds[1] + "000")[:4]
-    return out
+from blockette_fields import seed_time
 
 
 def numbers(values):
@@ -94,7 +84,7 @@ def dump(epoch):
     header, blocks = epoch
     location = "" if header["052F03"] == "??" else header["052F03"]
     codes = "%s.%s.%s.%s" % (header["050F03"], header["050F16"], location, header["052F04"])
-    out = ["epoch %s %s %s" % (codes, seed_time(header["052F22"]), seed_time(header["052F23"]))]
+    out = ["epoch %s %s %s" % (codes, seed_time(header["052F22"]), seed_time(header["052F23"], "No Ending Time"))]
     stage0 = []
     for b in blocks:
         kind, v = b[0], b[1]

@@ -31,51 +31,7 @@ import math
 import os
 import sys
 
-
-class Reader:
-    """Fields of one blockette line, in order."""
-
-    def __init__(self, line):
-        self.line = line
-        self.at = 7
-        if int(line[3:7]) != len(line):
-            raise ValueError("length field %s but %d characters: %r" % (line[3:7], len(line), line[:20]))
-
-    def take(self, width):
-        text = self.line[self.at:self.at + width]
-        if len(text) != width:
-            raise ValueError("line ends inside a field: %r" % self.line[:20])
-        self.at += width
-        return text
-
-    def int(self, width):
-        return int(self.take(width))
-
-    def float(self, width):
-        return float(self.take(width))
-
-    def text(self):
-        end = self.line.index("~", self.at)
-        value = self.line[self.at:end]
-        self.at = end + 1
-        return value
-
-    def end(self):
-        if self.at != len(self.line):
-            raise ValueError("%d characters after the last field" % (len(self.line) - self.at))
-
-
-def seed_time(text):
-    """'YYYY,DDD[,HH[:MM[:SS[.FFFF]]]]' as 'YYYY,DDD,HH:MM:SS'; '' is open."""
-    if not text:
-        return "open"
-    clock = text[9:]
-    parts = (clock.split(":") + ["00", "00", "00"])[:3] if clock else ["00", "00", "00"]
-    seconds = parts[2].split(".")
-    out = "%s,%s,%02d:%02d:%02d" % (text[0:4], text[5:8], int(parts[0]), int(parts[1]), int(seconds[0]))
-    if len(seconds) > 1 and int(seconds[1]) != 0:
-        out += "." + (seconds[1] + "000")[:4]
-    return out
+from blockette_fields import Fields, seed_time
 
 
 def fir_body(r):
@@ -97,7 +53,7 @@ def read_dictionary(path):
     with open(path) as f:
         for line in f.read().splitlines():
             kind = line[:3]
-            r = Reader(line)
+            r = Fields(line)
             if kind == "034":
                 key = r.int(3)
                 units[key] = (r.text(), r.text())
@@ -118,7 +74,7 @@ def read_dictionary(path):
 
 class Epoch:
     def __init__(self, station, network, line):
-        r = Reader(line)
+        r = Fields(line)
         self.station, self.network = station, network
         self.location = r.take(2).strip()
         self.channel = r.take(3).strip()
@@ -143,7 +99,7 @@ class Epoch:
     def add(self, line, firs, polynomials, previous):
         self.lines.append(line)
         kind = line[:3]
-        r = Reader(line)
+        r = Fields(line)
         if kind == "053":
             tf, number = r.take(1), r.int(2)
             b = {"type": "53", "tf": tf, "in": r.int(3), "out": r.int(3), "a0": r.float(12), "fn": r.float(12)}

@@ -33,33 +33,10 @@ import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench"))
 import seed_response  # noqa: E402  the tree's response, computed on its own
+from blockette_fields import Fields  # noqa: E402
 
 NS = "{http://www.fdsn.org/xml/station/1}"
 TOLERANCE = 1e-6
-
-
-class Fields:
-    def __init__(self, line):
-        self.line, self.at = line, 7
-
-    def take(self, width):
-        text = self.line[self.at:self.at + width]
-        if len(text) != width:
-            raise ValueError("line ends inside a field")
-        self.at += width
-        return text
-
-    def text(self, width):
-        return self.take(width).strip(" ")
-
-    def int(self, width):
-        return int(self.take(width))
-
-    def var(self):
-        end = self.line.index("~", self.at)
-        text = self.line[self.at:end]
-        self.at = end + 1
-        return text
 
 
 def parse(line):
@@ -67,53 +44,53 @@ def parse(line):
     f, kind = Fields(line), line[:3]
     b = {"type": kind, "line": line}
     if kind == "031":
-        b.update(key=f.int(4), cls=f.take(1), description=f.var(), units=f.int(3))
+        b.update(key=f.int(4), cls=f.take(1), description=f.text(), units=f.int(3))
     elif kind == "033":
-        b.update(key=f.int(3), description=f.var())
+        b.update(key=f.int(3), description=f.text())
     elif kind == "034":
-        b.update(key=f.int(3), name=f.var(), description=f.var())
+        b.update(key=f.int(3), name=f.text(), description=f.text())
     elif kind in ("041", "061"):
         b["key" if kind == "041" else "stage"] = f.int(4 if kind == "041" else 2)
-        b.update(name=f.var(), symmetry=f.take(1), input=f.int(3), output=f.int(3))
-        b["coefficients"] = [f.text(14) for _ in range(f.int(4))]
+        b.update(name=f.text(), symmetry=f.take(1), input=f.int(3), output=f.int(3))
+        b["coefficients"] = [f.stripped(14) for _ in range(f.int(4))]
     elif kind in ("042", "062"):
         if kind == "042":
-            b.update(key=f.int(4), name=f.var(), tf=f.take(1))
+            b.update(key=f.int(4), name=f.text(), tf=f.take(1))
         else:
             b.update(tf=f.take(1), stage=f.int(2), name="")
         b.update(input=f.int(3), output=f.int(3), approximation=f.take(1), frequency_units=f.take(1))
-        b.update(lower_frequency=f.text(12), upper_frequency=f.text(12), lower=f.text(12), upper=f.text(12),
-                 max_error=f.text(12))
-        b["coefficients"] = [(f.text(12), f.text(12)) for _ in range(f.int(3))]
+        b.update(lower_frequency=f.stripped(12), upper_frequency=f.stripped(12), lower=f.stripped(12), upper=f.stripped(12),
+                 max_error=f.stripped(12))
+        b["coefficients"] = [(f.stripped(12), f.stripped(12)) for _ in range(f.int(3))]
     elif kind == "050":
-        b.update(station=f.text(5), latitude=f.text(10), longitude=f.text(11), elevation=f.text(7))
+        b.update(station=f.stripped(5), latitude=f.stripped(10), longitude=f.stripped(11), elevation=f.stripped(7))
         f.take(4)
-        b.update(comments=f.int(3), site=f.var(), network_id=f.int(3))
+        b.update(comments=f.int(3), site=f.text(), network_id=f.int(3))
         f.take(6)
-        b.update(start=f.var(), end=f.var(), update=f.take(1), network=f.text(2))
+        b.update(start=f.text(), end=f.text(), update=f.take(1), network=f.stripped(2))
     elif kind in ("051", "059"):
-        b.update(start=f.var(), end=f.var(), key=f.int(4), level=f.int(6))
+        b.update(start=f.text(), end=f.text(), key=f.int(4), level=f.int(6))
     elif kind == "052":
-        b.update(location=f.text(2), channel=f.text(3))
+        b.update(location=f.stripped(2), channel=f.stripped(3))
         f.take(4)
-        b.update(instrument=f.int(3), remark=f.var(), signal_units=f.int(3), calibration_units=f.int(3))
-        b.update(latitude=f.text(10), longitude=f.text(11), elevation=f.text(7), depth=f.text(5),
-                 azimuth=f.text(5), dip=f.text(5))
+        b.update(instrument=f.int(3), remark=f.text(), signal_units=f.int(3), calibration_units=f.int(3))
+        b.update(latitude=f.stripped(10), longitude=f.stripped(11), elevation=f.stripped(7), depth=f.stripped(5),
+                 azimuth=f.stripped(5), dip=f.stripped(5))
         f.take(6)
-        b.update(rate=f.text(10), drift=f.text(10), comments=f.int(4), flags=f.var(), start=f.var(), end=f.var())
+        b.update(rate=f.stripped(10), drift=f.stripped(10), comments=f.int(4), flags=f.text(), start=f.text(), end=f.text())
     elif kind == "053":
-        b.update(tf=f.take(1), stage=f.int(2), input=f.int(3), output=f.int(3), a0=f.text(12), fn=f.text(12))
-        b["zeros"] = [tuple(f.text(12) for _ in range(4)) for _ in range(f.int(3))]
-        b["poles"] = [tuple(f.text(12) for _ in range(4)) for _ in range(f.int(3))]
+        b.update(tf=f.take(1), stage=f.int(2), input=f.int(3), output=f.int(3), a0=f.stripped(12), fn=f.stripped(12))
+        b["zeros"] = [tuple(f.stripped(12) for _ in range(4)) for _ in range(f.int(3))]
+        b["poles"] = [tuple(f.stripped(12) for _ in range(4)) for _ in range(f.int(3))]
     elif kind == "054":
         b.update(tf=f.take(1), stage=f.int(2), input=f.int(3), output=f.int(3))
-        b["numerators"] = [(f.text(12), f.text(12)) for _ in range(f.int(4))]
-        b["denominators"] = [(f.text(12), f.text(12)) for _ in range(f.int(4))]
+        b["numerators"] = [(f.stripped(12), f.stripped(12)) for _ in range(f.int(4))]
+        b["denominators"] = [(f.stripped(12), f.stripped(12)) for _ in range(f.int(4))]
     elif kind == "057":
-        b.update(stage=f.int(2), rate=f.text(10), factor=f.int(5), offset=f.int(5), delay=f.text(11),
-                 correction=f.text(11))
+        b.update(stage=f.int(2), rate=f.stripped(10), factor=f.int(5), offset=f.int(5), delay=f.stripped(11),
+                 correction=f.stripped(11))
     elif kind == "058":
-        b.update(stage=f.int(2), gain=f.text(12), frequency=f.text(12))
+        b.update(stage=f.int(2), gain=f.stripped(12), frequency=f.stripped(12))
     elif kind == "060":
         b["stages"] = []
         for _ in range(f.int(2)):
