@@ -1,6 +1,7 @@
 // Lintaro: turns a station and a time interval into the whole station epochs
-// that cover it and runs Quorvex once per epoch, at the epoch's start; with
-// the station argument alone it lists the station's epochs.
+// that cover it and runs Quorvex once per epoch, at the epoch's start, and
+// once more at every start of a channel epoch inside it; with the station
+// argument alone it lists the station's epochs.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,6 +21,7 @@ struct Lintaro {
 
     char sta2[7] = "";
     char net2[9] = "";
+    char cha[7] = "";  // the channel of the first argument; empty: every channel
     char sdate[20] = "";  // interval as database dates
     char edate[20] = "";
     double tsdate = 0, tedate = 0;  // their nominal times
@@ -50,6 +52,56 @@ double nominal(Lintaro &l, const char *date)
     l.sql.select("select TRUETIME.STRING2NOMINAL(:b0) into :b1  from DUAL", {rdb::in(date)},
                  {rdb::out(t)});
     return t;
+}
+
+// The generator runs of a batch: the station argument as typed, a start
+// date and a mode.
+struct Generator {
+    std::string path;
+    std::string station_argument;
+    bool any_failed = false;
+
+    // Runs the generator at start, a database date whose blank makes it the
+    // two arguments DATE and TIME, then prints its command.
+    void run(const char *start, const char *mode)
+    {
+        const std::string command = path + " " + station_argument + " " + start + " " + mode;
+        // A start that is not a whole date and time would reach the
+        // generator as some other number of arguments: a failed run.
+        rdb::DateTime parsed;
+        if (!rdb::parse_database_date(start, parsed)) {
+            any_failed = true;
+            std::string shown = start;
+            shown.erase(shown.find_last_not_of(' ') + 1);
+            std::fprintf(stderr, "Failed (epoch start \"%s\" is not a date YYYY/MM/DD HH24:MI:SS): %s\n",
+                         shown.c_str(), command.c_str());
+            return;
+        }
+        std::vector<std::string> args{station_argument};
+        for (auto &word : drivers::blank_words(start)) args.push_back(word);
+        args.push_back(mode);
+        any_failed |= drivers::run_batch_child(path, args, command);
+        std::printf("\n[%s]\n", command.c_str());
+    }
+};
+
+// The run at a station epoch's start writes the channel epochs open then;
+// every later start of a channel epoch inside the station epoch (of CHAN
+// only, when the argument names one) gets a run of its own in mode "e".
+// The bounds are compared as text, as the epoch cursor compares them, so
+// that an epoch whose dates are not well formed fails only its own run.
+void run_channel_epochs(Lintaro &l, Generator &generator)
+{
+    std::vector<std::string> starts;
+    char start[20] = "";
+    l.sql.for_each_row(
+        "select distinct ondate  from channel_data where ((((sta=:b0 and net=:b1) and ondate>:b2) and ondate<=:b3) and (:b4='' or rtrim(seedchan)=:b5)) order by ondate",
+        {rdb::in(l.sta2), rdb::in(l.net2), rdb::in(l.ondate), rdb::in(l.offdate), rdb::in(l.cha), rdb::in(l.cha)},
+        {rdb::out(start)}, [&] { starts.emplace_back(start); });
+    for (const std::string &date : starts) {
+        std::printf("\n Generating channel epochs starting %s\n", date.c_str());
+        generator.run(date.c_str(), "e");
+    }
 }
 
 int run_interval(Lintaro &l, const char *station_argument, const char *start, const char *end,
@@ -88,37 +140,20 @@ int run_interval(Lintaro &l, const char *station_argument, const char *start, co
         {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.edate)}, {rdb::out(l.offdate), rdb::out(l.lddate)});
     if (l.lddate[0] == '\0') std::memcpy(l.offdate, l.maxdate, sizeof l.offdate);
 
-    const std::string quorvex = drivers::tools_dir() + "/Quorvex";
-    bool any_failed = false;
+    Generator generator{drivers::tools_dir() + "/Quorvex", station_argument};
     // The bounds are captured at open, so the fetch may overwrite them.
     l.sql.for_each_row(
         "select ondate ,offdate  from station_data where (((sta=:b0 and net=:b1) and ondate>=:b2) and offdate<=:b3) order by ondate",
         {rdb::in(l.sta2), rdb::in(l.net2), rdb::in_date(l.ondate), rdb::in_date(l.offdate)},
         {rdb::out(l.ondate), rdb::out(l.offdate)}, [&] {
             std::printf("\n Generating response for time interval %s --> %s\n", l.ondate, l.offdate);
-            const std::string command = quorvex + " " + station_argument + " " + l.ondate + " " + mode;
-            // A start that is not a whole date and time would reach the
-            // generator as some other number of arguments: a failed run.
-            rdb::DateTime start;
-            if (!rdb::parse_database_date(l.ondate, start)) {
-                any_failed = true;
-                std::string shown = l.ondate;
-                shown.erase(shown.find_last_not_of(' ') + 1);
-                std::fprintf(stderr, "Failed (epoch start \"%s\" is not a date YYYY/MM/DD HH24:MI:SS): %s\n",
-                             shown.c_str(), command.c_str());
-                return;
-            }
-            // The start date's blank makes it two arguments, DATE and TIME.
-            std::vector<std::string> args{station_argument};
-            for (auto &word : drivers::blank_words(l.ondate)) args.push_back(word);
-            args.push_back(mode);
-            any_failed |= drivers::run_batch_child(quorvex, args, command);
-            std::printf("\n[%s]\n", command.c_str());
+            generator.run(l.ondate, mode);
+            if (std::strcmp(mode, "s") != 0) run_channel_epochs(l, generator);
         });
     std::printf("\n\n");
     std::printf("\n Disconnecting from ORACLE ...\n\n");
     l.sql.commit_release();
-    return any_failed ? 1 : 0;
+    return generator.any_failed ? 1 : 0;
 }
 
 int run(int argc, char **argv)
@@ -134,6 +169,7 @@ int run(int argc, char **argv)
         return status;
     std::memcpy(l.sta2, arg.sta2, sizeof l.sta2);
     std::memcpy(l.net2, arg.net2, sizeof l.net2);
+    std::memcpy(l.cha, arg.cha, sizeof l.cha);
 
     l.sql.connect();
     return argc == 2 ? rdb::list_station_epochs(l.sql, l.sta2, l.net2, l.sta, l.net, l.ondate, l.offdate)

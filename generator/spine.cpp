@@ -57,7 +57,7 @@ int generate(Quorvex &q, const char *mode)
     q.lookup = std::getenv("USE_LOOKUP") ? 1 : 0;
     q.abpoly = std::getenv("USE_ABPOLY") ? 1 : 0;
 
-    if (!rdb::is_run_mode(mode)) q.sql.stop(rdb::Sql::Release::rollback, "%s", rdb::bad_run_mode);
+    if (!rdb::is_generator_mode(mode)) q.sql.stop(rdb::Sql::Release::rollback, "%s", rdb::bad_run_mode);
     q.mode = mode[0];
 
     rdb::Indicator *ind = &q.ind;
@@ -78,13 +78,16 @@ int generate(Quorvex &q, const char *mode)
             fetch_location_forms(q);
 
             if (q.cha[0] != '\0' && std::strcmp(q.seedchan, q.cha) != 0) return true;
+            // Mode "e" is mode "c" for the channel epochs that begin at the
+            // run date; the others open then were written by an earlier run.
+            if (q.mode == 'e' && std::strcmp(q.ondate, q.date) != 0) return true;
             check_codes(q);
 
             if (q.first_match == 0) {
                 q.first_match = 1;
                 make_directory(q.root);
                 write_dictionary(q);
-                if (q.mode != 'c') write_station_blockettes(q);
+                if (q.mode == 'a' || q.mode == 's') write_station_blockettes(q);
                 if (q.mode == 's') {
                     station_only = true;
                     return false;

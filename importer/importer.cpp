@@ -242,7 +242,6 @@ bool Importer::first_of_repeats(const std::string &key, Instant start, const std
 void Importer::station(const StationEpoch &s)
 {
     check_station(s);
-    station_ = s;
     const std::string text = canonical(s);
     if (index_.repeated(s.codes(), s.start) && !first_of_repeats(s.codes(), s.start, text, s.at, "station"))
         return;
@@ -324,12 +323,6 @@ void Importer::channel(const ChannelEpoch &c)
             throw Failure(c.at.text() + ": " + name + " overlaps " + other + "; the generator would find both");
         }
     }
-    if (station_ && c.start > station_->start && c.start <= station_->end)
-        messages_.push_back("note: " + c.at.text() + ": " + name + " begins after its station epoch (from " +
-                            database_date(station_->start) + "); Lintaro and Mebrisk run Quorvex at station epoch "
-                            "starts and do not reach it: run Quorvex " + c.station + "." + c.network + ":" +
-                            c.channel + " " + database_date(c.start) + " c for it");
-
     const std::string lddate = sql_text(options_.load_date);
     const std::string sta = sql_text(c.station), net = sql_text(c.network), cha = sql_text(c.channel);
     const std::string loc = sql_text(c.location.empty() ? "  " : c.location);

@@ -56,7 +56,6 @@ private:
     std::size_t repeats_ = 0;  // epochs given again identically, written once
     // Epochs given more than once in the documents: their first text.
     std::map<std::string, std::pair<std::string, Place>> repeated_;
-    std::optional<StationEpoch> station_;  // the station epoch being read
 };
 
 }  // namespace importer

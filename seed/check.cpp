@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -20,6 +21,8 @@ const std::vector<CheckRule> &check_rules()
         {"text-length", Severity::warning, "a text is longer than its SEED field allows"},
         {"epoch-station", Severity::warning, "the channel epoch lies outside the station epoch it is listed under"},
         {"epoch-overlap", Severity::error, "two epochs of one channel overlap"},
+        {"epoch-coverage", Severity::warning,
+         "a channel has no epoch for part of a station epoch between epochs before and after"},
         {"stage-sequence", Severity::error, "stages are not numbered 1, 2, ... without gaps, or stage 0 is not last"},
         {"sensitivity-missing", Severity::error, "no stage-0 sensitivity (a channel with a polynomial is exempt)"},
         {"unit-chain", Severity::error,
@@ -77,9 +80,12 @@ public:
         std::set<const ChannelEpoch *> checked;
         for (const StationEpoch &s : inventory_.stations) {
             station_texts(s);
+            const ChannelEpoch *previous = nullptr;
             for (const auto &c : s.channels) {
                 within_station(s, *c);
+                coverage(s, previous, *c);
                 if (checked.insert(c.get()).second) channel(*c);
+                previous = c.get();
             }
         }
         return std::move(findings_);
@@ -138,6 +144,21 @@ private:
                     " is not inside the station epoch " + full_time(s.id.start) + " to " + full_time(s.id.end) +
                     " it is listed under",
                 c.id.line.source);
+    }
+
+    // The station epoch's channels come by location, channel and start, so
+    // a channel's epochs are neighbours; both overlap the station epoch, so
+    // a gap between them lies inside it. An end and the next start one
+    // second later leave none (the tree's epochs hold both ends).
+    void coverage(const StationEpoch &s, const ChannelEpoch *previous, const ChannelEpoch &c)
+    {
+        constexpr std::int64_t one_second = 10000;
+        if (!previous || previous->codes() != c.codes() || previous->id.end.open()) return;
+        if (c.id.start.value - previous->id.end.value <= one_second) return;
+        add(c, Severity::warning, "epoch-coverage",
+            "no epoch of the channel from " + full_time(previous->id.end) + " to " + full_time(c.id.start) +
+                " inside the station epoch " + full_time(s.id.start) + " to " + full_time(s.id.end),
+            c.id.line.source);
     }
 
     void channel(const ChannelEpoch &c)

@@ -66,4 +66,6 @@ bool is_run_mode(const char *mode)
     return std::strcmp(mode, "a") == 0 || std::strcmp(mode, "s") == 0 || std::strcmp(mode, "c") == 0;
 }
 
+bool is_generator_mode(const char *mode) { return is_run_mode(mode) || std::strcmp(mode, "e") == 0; }
+
 }  // namespace rdb

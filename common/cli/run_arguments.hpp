@@ -28,6 +28,9 @@ void print_run_usage(const char *synopsis);
 
 // "a", "s" or "c" exactly.
 bool is_run_mode(const char *mode);
+// Those, or "e": the generator's run of the channel epochs that begin at
+// its moment, which the interval driver starts on its own.
+bool is_generator_mode(const char *mode);
 inline constexpr const char *bad_run_mode = "\n Error: Argument has to be <a | s | c>.\n\n";
 
 }  // namespace rdb

@@ -59,6 +59,14 @@ protected:
                arg + " " + e.on + " " + mode + "]\n";
     }
 
+    // ... and for a start of channel epochs inside a station epoch.
+    std::string channel_epochs_run(const std::string &arg, const std::string &start)
+    {
+        return "\n Generating channel epochs starting " + start + "\n" + "<4 {" + arg + "} {" + start.substr(0, 10) +
+               "} {" + start.substr(11) + "} {e}>\n" + "\n[" + tools.path() + "/Quorvex " + arg + " " + start +
+               " e]\n";
+    }
+
     static harness::TestDatabase *db;
     harness::TempDir tools, cwd;
 };
@@ -164,6 +172,35 @@ TEST_F(LintaroInterval, EndInAGapGoesOnToTheLastEpoch)
                            conversion("1999,100,00:00:00", "1999/04/10 00:00:00");
     for (int k = 1; k < 5; ++k) expected += epoch_run("FIV.XY", fiv[k], "a");
     EXPECT_EQ(r.out, expected + "\n\n" + disconnect);
+    EXPECT_EQ(r.status, 0);
+}
+
+// After each station epoch's run, one run in mode e per later start of a
+// channel epoch inside it, in date order, a start shared by two channels
+// once; for the channel of the argument only; none in mode s. A failed one
+// is named and counted like any other.
+TEST_F(LintaroInterval, ChannelEpochsInsideAStationEpochGetRunsOfTheirOwn)
+{
+    const Epoch chg[] = {{"2000/01/01 00:00:00", "2000/12/31 23:59:59"}, {"2001/01/01 00:00:00", "2599/12/31 23:59:59"}};
+    const std::string head = connected + conversion("2000,100,00:00:00", "2000/04/09 00:00:00") +
+                             conversion("2002,001,00:00:00", "2002/01/01 00:00:00");
+    auto r = lintaro({"CHG.XY", "2000,100,00:00:00", "2002,001,00:00:00", "a"}, {{"FAKE_FAIL", "2001/05/05"}});
+    EXPECT_EQ(r.out, head + epoch_run("CHG.XY", chg[0], "a") + channel_epochs_run("CHG.XY", "2000/03/01 12:00:00") +
+                         channel_epochs_run("CHG.XY", "2000/07/01 00:00:00") +
+                         channel_epochs_run("CHG.XY", "2000/12/31 23:59:59") + epoch_run("CHG.XY", chg[1], "a") +
+                         channel_epochs_run("CHG.XY", "2001/05/05 00:00:00") + "\n\n" + disconnect);
+    EXPECT_EQ(r.err, "Failed (exit status 3): " + tools.path() + "/Quorvex CHG.XY 2001/05/05 00:00:00 e\n");
+    EXPECT_EQ(r.status, 1);
+
+    r = lintaro({"chg.xy:bhz", "2000,100,00:00:00", "2002,001,00:00:00", "c"});
+    EXPECT_EQ(r.out, head + epoch_run("chg.xy:bhz", chg[0], "c") +
+                         channel_epochs_run("chg.xy:bhz", "2000/07/01 00:00:00") + epoch_run("chg.xy:bhz", chg[1], "c") +
+                         "\n\n" + disconnect);
+    EXPECT_EQ(r.status, 0);
+
+    r = lintaro({"CHG.XY:BHE", "2000,100,00:00:00", "2002,001,00:00:00", "s"});
+    EXPECT_EQ(r.out, head + epoch_run("CHG.XY:BHE", chg[0], "s") + epoch_run("CHG.XY:BHE", chg[1], "s") + "\n\n" +
+                         disconnect);
     EXPECT_EQ(r.status, 0);
 }
 

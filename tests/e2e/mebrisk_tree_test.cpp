@@ -71,6 +71,75 @@ TEST_F(MebriskTree, DemoRequestMakesTheTreeOfDirectGeneratorRuns)
     }
 }
 
+// Channel epochs that begin inside their station epoch (a station
+// epoch's start run does not see them) reach the tree through runs in
+// mode e: each once, with its own response, serial or four at once.
+TEST_F(MebriskTree, EveryChannelEpochReachesTheTree)
+{
+    harness::TestDatabase network({harness::demo_sql(), harness::fixture("channel_epochs.sql")});
+    std::string req;
+    for (std::string cha : {"BHE", "BHN", "BHZ", "LHZ"})
+        req += "EPO\tXY\t" + cha + "\t\t\t\t\t\t2004,001,00:00:00\t2012,001,00:00:00\n";
+    std::map<std::string, harness::RunResult> batches;
+    for (std::string jobs : {"1", "4"}) {
+        const std::string dir = cwd / ("jobs" + jobs);
+        std::filesystem::create_directories(dir);
+        harness::write_file(dir + "/req", req);
+        batches[jobs] = run("Mebrisk", {}, {{"RESPONSE_DB", network.alias()}, {"DATA_ROOT", "tree"}, {"RESPONSE_JOBS", jobs}},
+                            dir);
+    }
+    const auto &serial = batches["1"];
+    ASSERT_EQ(serial.status, 0) << serial.out << serial.err;
+    EXPECT_EQ(batches["4"].out, serial.out);
+    EXPECT_EQ(batches["4"].status, 0);
+    const auto tree = harness::read_tree(cwd / "jobs1/tree");
+    EXPECT_EQ(harness::read_tree(cwd / "jobs4/tree"), tree);
+
+    // Ten runs at station epoch starts, five at the later channel starts.
+    const std::string quorvex = "\n[" + harness::tools_dir() + "/Quorvex EPO.XY";
+    std::string runs;
+    for (std::size_t at = serial.out.find(quorvex); at != std::string::npos; at = serial.out.find(quorvex, at + 1))
+        runs += serial.out.substr(at + quorvex.size(), serial.out.find(']', at) - at - quorvex.size()) + "\n";
+    EXPECT_EQ(runs,
+              " 2003/07/01 00:00:00 s\n 2010/01/01 00:00:00 s\n"
+              ":BHE 2003/07/01 00:00:00 c\n:BHE 2005/03/15 00:00:00 e\n:BHE 2007/07/01 12:30:00 e\n"
+              ":BHE 2010/01/01 00:00:00 c\n:BHN 2003/07/01 00:00:00 c\n:BHN 2005/03/15 00:00:00 e\n"
+              ":BHN 2010/01/01 00:00:00 c\n:BHZ 2003/07/01 00:00:00 c\n:BHZ 2006/02/01 00:00:00 e\n"
+              ":BHZ 2010/01/01 00:00:00 c\n:LHZ 2003/07/01 00:00:00 c\n:LHZ 2009/12/31 23:59:59 e\n"
+              ":LHZ 2010/01/01 00:00:00 c\n");
+
+    // The starts of each channel file's blockettes 52, in the order written:
+    // every epoch once, but LHZ's second, which spans both station epochs
+    // and is written at the second one's start again, as every channel
+    // epoch open at a station epoch's start always was.
+    std::map<std::string, std::string> starts;
+    for (const auto &[path, text] : tree)
+        for (const auto &line : harness::lines_of(text))
+            if (line.rfind("052", 0) == 0) {
+                std::size_t end = line.rfind('~', line.rfind('~') - 1), start = line.rfind('~', end - 1);
+                starts[path] += line.substr(start + 1, end - start - 1) + " ";
+            }
+    EXPECT_EQ(starts, (std::map<std::string, std::string>{
+                          {"EPO.XY/BHE./B052", "2003,182,00:00:00 2005,074,00:00:00 2007,182,12:30:00 2010,001,00:00:00 "},
+                          {"EPO.XY/BHN./B052", "2003,182,00:00:00 2005,074,00:00:00 "},
+                          {"EPO.XY/BHZ.00/B052", "2003,182,00:00:00 "},
+                          {"EPO.XY/BHZ.10/B052", "2006,032,00:00:00 "},
+                          {"EPO.XY/LHZ.00/B052", "2003,182,00:00:00 2009,365,23:59:59 2009,365,23:59:59 "}}));
+    auto list = run("seedtree", {"list", cwd / "jobs1/tree"}, {});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.err, "seedtree: note: dropped 1 identical repeated epoch(s)\n");
+    // Each epoch's own stage-1 gain, times the digitizer's 419430.
+    std::string sensitivities;
+    for (const auto &line : harness::sorted_lines(list.out))
+        if (line.rfind("  ", 0) == 0) {
+            std::size_t gain = line.find(" sensitivity ") + 13;
+            sensitivities += line.substr(2, line.find(' ', 2) - 2) + " " + line.substr(gain, line.find(' ', gain) - gain) + "\n";
+        }
+    EXPECT_EQ(sensitivities, "BHE. 6.29145E+08\nBHE. 6.71088E+08\nBHE. 7.13031E+08\nBHE. 7.54974E+08\n"
+                             "BHN. 6.29145E+08\nBHN. 6.92060E+08\nBHZ.00 6.29145E+08\nBHZ.10 6.50116E+08\n"
+                             "LHZ.00 6.29145E+08\nLHZ.00 6.29564E+08\n");
+}
+
 TEST_F(MebriskTree, RequestTextIsNeverRunAsACommand)
 {
     // Through a shell the station field would run touch, and the channel

@@ -292,6 +292,25 @@ TEST_F(SeedtreeCheck, EpochAndTextRules)
             "2010,001,00:00:00: the channel epoch 2010,001,00:00:00 to 2599,365,23:59:59 overlaps the epoch "
             "2003,182,00:00:00 to 2599,365,23:59:59 [HILL.XY/LHZ.00/B052:8]",
         6);
+    // The same second epoch after the first has closed at the end of 2005:
+    // four years without one inside the station epoch. Ends and starts one
+    // second apart leave no gap (the demo's BHZ, in the pristine tree).
+    expect_finding(
+        [](Tree &t) {
+            auto lines = lines_of(t.at(lhz));
+            std::size_t n = lines.size();
+            for (std::size_t i = 0; i < n; ++i) lines.push_back(lines[i]);
+            t[lhz] = text_of(lines);
+            edit(t, lhz, 1, swap("~2599,365,23:59:59~", "~2005,365,23:59:59~"));
+            edit(t, lhz, n + 1, [](std::string &line) {
+                replace_in(line, "~2003,182,00:00:00~", "~2010,001,00:00:00~");
+                replace_in(line, "1.0000E-040001", "1.0000E-040000");
+            });
+        },
+        "warning epoch-coverage " + lhz_at +
+            "2010,001,00:00:00: no epoch of the channel from 2005,365,23:59:59 to 2010,001,00:00:00 inside the "
+            "station epoch 2003,182,00:00:00 to 2599,365,23:59:59 [HILL.XY/LHZ.00/B052:8]",
+        6);
     expect_finding([](Tree &t) { edit(t, lhz, 1, swap("long period~", "long period vertical, vault 2, pier B~")); },
                    "warning text-length " + lhz_at +
                        "2003,182,00:00:00: B052 field 7 (optional comment) has 37 characters, at most 30 "

@@ -285,6 +285,46 @@ TEST_F(Stationxml2sql, FdsnExamplesComeBackWithTheirResponse)
     }
 }
 
+// An FDSN example made into a network whose channel changes inside its
+// station epoch (three epochs of BHZ at location 10, each with a gain of
+// its own, and location 20 from later on) comes back whole through
+// stationxml2sql, Mebrisk and seedtree stationxml: every channel epoch, in
+// order, with its response.
+TEST_F(Stationxml2sql, ChannelEpochsInsideTheStationEpochComeBackThroughMebrisk)
+{
+    const std::string original = examples + "/sts-2_rt130.xml";
+    if (!harness::file_exists(original)) GTEST_SKIP() << "no FDSN StationXML example at " << original;
+    std::string text = replaced(harness::read_file(original), "<Station code=\"ABCD\">",
+                                "<Station code=\"ABCD\" startDate=\"2020-01-01T00:00:00Z\">");
+    const std::string open_tag = "<Channel code=\"BHZ\" locationCode=\"10\">";
+    const std::size_t from = text.find(open_tag), to = text.find("</Channel>") + 10;
+    ASSERT_NE(from, std::string::npos);
+    const std::string channel = text.substr(from, to - from);
+    auto epoch = [&](const std::string &location, const std::string &dates, const std::string &gain) {
+        return replaced(replaced(channel, open_tag, "<Channel code=\"BHZ\" locationCode=\"" + location + "\" " + dates + ">"),
+                        "<Value>1500.0</Value>", "<Value>" + gain + "</Value>");
+    };
+    text.replace(from, to - from,
+                 epoch("10", "startDate=\"2020-01-01T00:00:00Z\" endDate=\"2021-03-01T00:00:00Z\"", "1500.0") + "\n" +
+                     epoch("10", "startDate=\"2021-03-01T00:00:00Z\" endDate=\"2022-06-15T12:00:00Z\"", "1600.0") +
+                     "\n" + epoch("10", "startDate=\"2022-06-15T12:00:00Z\"", "1700.0") + "\n" +
+                     epoch("20", "startDate=\"2021-09-01T00:00:00Z\"", "1550.0"));
+    harness::write_file(dir / "epochs.xml", text);
+    auto r = import({dir / "epochs.xml", "-o", dir / "epochs.sql"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "stationxml2sql: note: 2 epoch end(s) equal to the start of the next epoch stored one second "
+                     "earlier (the database's epochs include their end)\n");
+
+    harness::TestDatabase loaded({harness::read_file(dir / "epochs.sql")});
+    harness::write_file(dir / "req", "ABCD\tXX\tBHZ\t\t\t\t\t\t2020,100,00:00:00\t2023,001,00:00:00\n");
+    auto batch = run("Mebrisk", {}, {{"RESPONSE_DB", loaded.alias()}, {"DATA_ROOT", dir / "tree"}}, dir.path());
+    ASSERT_EQ(batch.status, 0) << batch.out << batch.err;
+    const std::string back = document(dir / "tree", dir / "epochs-back.xml");
+    EXPECT_EQ(count(back, "<Channel "), 4u);
+    auto compared = run("/usr/bin/python3", {responses, "compare", "--round-first", dir / "epochs.xml", dir / "epochs-back.xml"}, {});
+    EXPECT_EQ(compared.status, 0) << compared.out << compared.err;
+}
+
 // A database that holds the document gets nothing twice: epochs already
 // there are left out with a note, a new station reuses every dictionary
 // entry, and an epoch that differs, overlaps, or names a unit described

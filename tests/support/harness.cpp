@@ -316,11 +316,17 @@ std::map<std::string, std::string> read_tree(const std::string &root)
     return files;
 }
 
-std::vector<std::string> sorted_lines(const std::string &text)
+std::vector<std::string> lines_of(const std::string &text)
 {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> sorted_lines(const std::string &text)
+{
+    std::vector<std::string> lines = lines_of(text);
     std::sort(lines.begin(), lines.end());
     return lines;
 }

@@ -84,6 +84,9 @@ extern const char *const echo_tool;
 // Every regular file below root: relative path -> content.
 std::map<std::string, std::string> read_tree(const std::string &root);
 
+// Lines of a text, without their newlines, in order.
+std::vector<std::string> lines_of(const std::string &text);
+
 // Lines of a text, sorted: for files whose rows come in no fixed order.
 std::vector<std::string> sorted_lines(const std::string &text);
 
