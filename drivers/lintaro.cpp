@@ -171,9 +171,13 @@ int run(int argc, char **argv)
     std::memcpy(l.net2, arg.net2, sizeof l.net2);
     std::memcpy(l.cha, arg.cha, sizeof l.cha);
 
-    l.sql.connect();
-    return argc == 2 ? rdb::list_station_epochs(l.sql, l.sta2, l.net2, l.sta, l.net, l.ondate, l.offdate)
-                     : run_interval(l, argv[1], argv[2], argv[3], argv[4]);
+    try {
+        l.sql.connect();
+        return argc == 2 ? rdb::list_station_epochs(l.sql, l.sta2, l.net2, l.sta, l.net, l.ondate, l.offdate)
+                         : run_interval(l, argv[1], argv[2], argv[3], argv[4]);
+    } catch (const rdb::RunEnd &end) {
+        return l.sql.end(end);
+    }
 }
 
 }  // namespace

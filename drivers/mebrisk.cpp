@@ -8,47 +8,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "batch.hpp"
 #include "child.hpp"
+#include "db/run_end.hpp"
 #include "request.hpp"
 
 namespace {
 
 const char *const request_file = "req";
-
-// Reads every line of the file whole, whatever its length, and merges it.
-// Returns only when the whole file is read; a bad line ends the run.
-void read_requests(std::FILE *file, bool copy_mode, drivers::Requests &requests)
-{
-    drivers::TokenList tokens;
-    char *line = nullptr;
-    std::size_t size = 0;
-    errno = 0;
-    for (ssize_t n; (n = getline(&line, &size, file)) >= 0; errno = 0) {
-        if (n > 0 && line[n - 1] == '\n') line[n - 1] = '\0';
-        std::int32_t count = copy_mode ? drivers::split_copy(tokens, line) : drivers::split_inline(tokens, line);
-        if (count != 10) {
-            // After an in-place split the buffer shows its first field only.
-            std::fprintf(stderr, "Error scanning line, expected 10, found %d\n", count);
-            std::fprintf(stderr, "Line:\t%s", line);
-            std::exit(1);
-        }
-        requests.merge(tokens.tokenv);
-        drivers::reset_token(tokens);
-    }
-    const int read_errno = errno;
-    const bool failed = std::ferror(file) != 0 || read_errno == ENOMEM;
-    std::free(line);
-    if (failed) {
-        std::fprintf(stderr, "Error reading file %s: %s\n", request_file,
-                     std::strerror(read_errno ? read_errno : EIO));
-        std::exit(1);
-    }
-}
 
 // printf into a string.
 std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -64,6 +36,36 @@ std::string formatted(const char *format, ...)
     va_end(again);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return text;
+}
+
+// Ends the run: the text goes to standard error, the status is 1.
+[[noreturn]] void end_run(std::string text) { throw rdb::RunEnd(1, std::move(text), rdb::Release::none); }
+
+// Reads every line of the file whole, whatever its length, and merges it.
+// Returns only when the whole file is read; a bad line ends the run.
+void read_requests(std::FILE *file, bool copy_mode, drivers::Requests &requests)
+{
+    drivers::TokenList tokens;
+    struct Line {
+        char *text = nullptr;
+        std::size_t size = 0;
+        ~Line() { std::free(text); }
+    } line;
+    errno = 0;
+    for (ssize_t n; (n = getline(&line.text, &line.size, file)) >= 0; errno = 0) {
+        if (n > 0 && line.text[n - 1] == '\n') line.text[n - 1] = '\0';
+        std::int32_t count =
+            copy_mode ? drivers::split_copy(tokens, line.text) : drivers::split_inline(tokens, line.text);
+        // After an in-place split the buffer shows its first field only.
+        if (count != 10)
+            end_run(formatted("Error scanning line, expected 10, found %d\n", count) +
+                    formatted("Line:\t%s", line.text));
+        requests.merge(tokens.tokenv);
+        drivers::reset_token(tokens);
+    }
+    const int read_errno = errno;
+    if (std::ferror(file) != 0 || read_errno == ENOMEM)
+        end_run(formatted("Error reading file %s: %s\n", request_file, std::strerror(read_errno ? read_errno : EIO)));
 }
 
 // One Lintaro run of the batch: its request row, then "[COMMAND]", then
@@ -88,8 +90,7 @@ int jobs_setting()
     errno = 0;
     long jobs = std::strtol(text, &end, 10);
     if (errno != 0 || *end != '\0' || jobs < 1 || jobs > 64) {
-        std::fprintf(stderr, "Error: RESPONSE_JOBS must be a whole number from 1 to 64, not \"%s\"\n", text);
-        std::exit(1);
+        end_run(formatted("Error: RESPONSE_JOBS must be a whole number from 1 to 64, not \"%s\"\n", text));
     }
     return static_cast<int>(jobs);
 }
@@ -108,14 +109,14 @@ int run(int argc, char **argv)
     const bool copy_mode = argc > 1 && std::strtol(argv[1], nullptr, 10) != 0;
     const int jobs = jobs_setting();
 
-    std::FILE *file = std::fopen(request_file, "r");
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(request_file, "r"), &std::fclose);
     if (!file) {
         std::fprintf(stderr, "Error opening file %s\n", request_file);
         return 1;
     }
     drivers::Requests requests;
-    read_requests(file, copy_mode, requests);
-    std::fclose(file);
+    read_requests(file.get(), copy_mode, requests);
+    file.reset();
 
     const std::string lintaro = drivers::tools_dir() + "/Lintaro";
     std::vector<drivers::BatchRun> station_runs, channel_runs;
@@ -146,6 +147,9 @@ int main(int argc, char **argv)
 {
     try {
         return run(argc, argv);
+    } catch (const rdb::RunEnd &end) {
+        std::fputs(end.text().c_str(), stderr);
+        return end.status();
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "Error: out of memory\n");
         return 1;

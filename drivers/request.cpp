@@ -1,17 +1,14 @@
 #include "request.hpp"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "db/run_end.hpp"
 
 namespace drivers {
 namespace {
 
-[[noreturn]] void allocation_failed()
-{
-    std::fprintf(stderr, "Error (re)allocing argv\n");
-    std::exit(1);
-}
+[[noreturn]] void allocation_failed() { throw rdb::RunEnd(1, "Error (re)allocing argv\n", rdb::Release::none); }
 
 // The first n bytes of s as a new text.
 char *copy_bytes(const char *s, std::size_t n)
@@ -47,11 +44,17 @@ void grow(T *&array, std::size_t capacity)
 void push_token(TokenList &t, char *token, bool owned)
 {
     if (static_cast<std::size_t>(t.tokenc) == t.capacity) {
+        // A copy that cannot join the list is the caller's to free no more.
+        struct Refused {
+            char *token;
+            ~Refused() { std::free(token); }
+        } refused{owned ? token : nullptr};
         std::size_t capacity = t.capacity == 0 ? 16 : t.capacity * 2;
         if (capacity > static_cast<std::size_t>(INT32_MAX)) allocation_failed();
         grow(t.tokenv, capacity);
         grow(t.owned, capacity);
         t.capacity = capacity;
+        refused.token = nullptr;
     }
     t.owned[t.tokenc] = owned;
     t.tokenv[t.tokenc++] = token;

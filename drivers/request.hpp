@@ -26,8 +26,8 @@ struct TokenList {
 };
 
 // Appends token; owned: token is a malloc'd copy that the list now frees.
-// An allocation failure prints "Error (re)allocing argv\n" to standard
-// error and exits with 1.
+// An allocation failure ends the run: rdb::RunEnd, status 1, "Error
+// (re)allocing argv\n" for standard error.
 void push_token(TokenList &t, char *token, bool owned = false);
 void reset_token(TokenList &t);
 

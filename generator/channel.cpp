@@ -16,16 +16,15 @@ namespace quorvex {
 void write_channel(Quorvex &q)
 {
     const std::string directory = channel_directory(q.root, q.sta, q.net, q.seedchan, q.location_dir);
-    make_directory(directory);
-    TreeFile b052;
-    open_append_or_fail(q.sql, b052, directory + "/B052");
+    q.sink.make_directory(directory);
+    std::unique_ptr<TreeFile> b052 = open_append_or_fail(q, directory + "/B052");
 
     select_channel_row(
         q,
         "select count(*)  into :b0  from Channel_Comment where ((((sta=:b1 and net=:b2) and seedchan=:b3) and location=:b4) and :b5 between ondate and offdate)",
         {rdb::out(q.nb_cmt)});
 
-    std::printf("\n\n Generating Blockette 52 for %s.%s.%s.%s ....", q.sta, q.net, q.seedchan, q.location);
+    say(q, "\n\n Generating Blockette 52 for %s.%s.%s.%s ....", q.sta, q.net, q.seedchan, q.location);
     Convert_Date(q.sql, q.ondate, q.on_date);
     Convert_Date(q.sql, q.offdate, q.off_date);
     {
@@ -37,21 +36,20 @@ void write_channel(Quorvex &q)
             static_cast<double>(q.edepth), static_cast<double>(q.azimuth), static_cast<double>(q.dip),
             q.format_id, q.record_length, static_cast<double>(q.samprate),
             static_cast<double>(q.clock_drift), q.nb_cmt, q.flags, q.on_date, q.off_date, 'N');
-        write_record(q.sql, b052, record);
+        write_record(q.sql, *b052, record);
     }
 
     {
-        TreeFile b059;
-        open_append_or_fail(q.sql, b059, directory + "/B059");
-        std::printf("\n Generating Blockette 59 for %s.%s.%s.%s ....", q.sta, q.net, q.seedchan, q.location);
+        std::unique_ptr<TreeFile> b059 = open_append_or_fail(q, directory + "/B059");
+        say(q, "\n Generating Blockette 59 for %s.%s.%s.%s ....", q.sta, q.net, q.seedchan, q.location);
         write_comment_blockettes(
-            q, b059, "059",
+            q, *b059, "059",
             "select comment_id ,comment_level  from Channel_Comment where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
             {rdb::in(q.sta2), rdb::in(q.net2), rdb::in(q.seedchan), rdb::in(q.location), rdb::in_date(q.date)},
             q.ondate, q.offdate, channel_row(q));
     }
 
-    write_response(q, b052);
+    write_response(q, *b052);
 }
 
 }  // namespace quorvex

@@ -1,19 +1,9 @@
 // The abbreviation dictionary root/H.A: blockettes 30, 31, 33, 34, and 41
-// and 42 when enabled, written once per header tree.
-//
-// The file is written under a temporary name in the root and renamed into
-// place after its last record. A run that ends early (database error,
-// refused polynomial) leaves no H.A behind, so the next run writes a whole
-// one instead of finding a truncated file "already present"; two runs that
-// both find it missing each rename a complete file.
-#include <signal.h>
-#include <unistd.h>
-
+// and 42 when enabled, written once per header tree, whole or not at all
+// (the tree's begin_dictionary and commit_dictionary).
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,64 +19,9 @@
 namespace quorvex {
 namespace {
 
-// The temporary dictionary of this process, removed by any end of the run
-// before its rename: exit() (sql_error and the refusals) and the signals
-// that end a run from outside. A fixed buffer, which the signal handler
-// can read safely.
-char pending_dictionary[4096];
-
-void remove_pending_dictionary()
-{
-    if (pending_dictionary[0] != '\0') ::unlink(pending_dictionary);
-}
-
-extern "C" void remove_pending_and_end(int signal_number)
-{
-    remove_pending_dictionary();
-    ::signal(signal_number, SIG_DFL);
-    ::raise(signal_number);
-}
-
-void guard_pending_dictionary()
-{
-    static bool guarded = false;
-    if (guarded) return;
-    guarded = true;
-    std::atexit(remove_pending_dictionary);
-    struct sigaction action {};
-    action.sa_handler = remove_pending_and_end;
-    sigemptyset(&action.sa_mask);
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
-}
-
-// Hidden, in the same directory as H.A so that the rename is atomic, and
-// new: a name already taken (a planted link, another run's file) is never
-// opened, the next one is tried.
-void open_temporary(Quorvex &q, TreeFile &file, const std::string &path)
-{
-    guard_pending_dictionary();
-    const std::string base = q.root + "/.H.A." + std::to_string(::getpid());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = attempt == 0 ? base : base + "." + std::to_string(attempt);
-        if (name.size() >= sizeof pending_dictionary) break;
-        std::memcpy(pending_dictionary, name.c_str(), name.size() + 1);
-        if (file.create_new(name)) return;
-        pending_dictionary[0] = '\0';
-        if (errno != EEXIST) break;
-    }
-    open_failure(q.sql, path);
-}
-
-void put_in_place(Quorvex &q, TreeFile &file, const std::string &path)
-{
-    if (!file.close() || std::rename(pending_dictionary, path.c_str()) != 0)
-        write_failure(q.sql, path);  // its exit removes the temporary file
-    pending_dictionary[0] = '\0';
-}
-
 void write_formats(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 30 ...");
+    say(q, "\n\t Generating Blockettes 30 ...");
     q.sql.for_each_row("select id ,name ,family  from D_Format  order by id", {},
                        {rdb::out(q.id), rdb::out(q.name), rdb::out(q.family)}, [&q, &file] {
         q.sql.select("select count(*)  into :b0  from D_Format_Data where id=:b1", {rdb::in(q.id)},
@@ -107,7 +42,7 @@ void write_formats(Quorvex &q, TreeFile &file)
 
 void write_comments(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 31 ...");
+    say(q, "\n\t Generating Blockettes 31 ...");
     q.sql.for_each_row("select id ,class ,description ,unit  from D_Comment  order by id", {},
                        {rdb::out(q.id), rdb::out(q.class_), rdb::out(q.description), rdb::out(q.unit)},
                        [&q, &file] {
@@ -120,7 +55,7 @@ void write_comments(Quorvex &q, TreeFile &file)
 
 void write_abbreviations(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 33 ...");
+    say(q, "\n\t Generating Blockettes 33 ...");
     // Only the first fetch has the indicator: a NULL there keeps the previous
     // values, a NULL in a later row is a database error. The host variables
     // change between fetches, so this cursor is walked by hand.
@@ -139,7 +74,7 @@ void write_abbreviations(Quorvex &q, TreeFile &file)
 
 void write_units(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 34 ...");
+    say(q, "\n\t Generating Blockettes 34 ...");
     q.sql.for_each_row("select id ,name ,description  from D_Unit  order by id", {},
                        {rdb::out(q.id), rdb::out(q.name), rdb::out(q.description, &q.ind)}, [&q, &file] {
         rdb::Remove_Blank(q.name);
@@ -154,7 +89,7 @@ void write_units(Quorvex &q, TreeFile &file)
 
 void write_fir_filters(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 41 ...");
+    say(q, "\n\t Generating Blockettes 41 ...");
     q.sql.for_each_row("select key ,name ,symmetry  from DC  order by key", {},
                        {rdb::out(q.dc_key), rdb::out(q.rname, &q.ind), rdb::out(q.symmetry, &q.ind)},
                        [&q, &file] {
@@ -184,7 +119,7 @@ void write_fir_filters(Quorvex &q, TreeFile &file)
 
 void write_polynomials(Quorvex &q, TreeFile &file)
 {
-    std::printf("\n\t Generating Blockettes 42 ...");
+    say(q, "\n\t Generating Blockettes 42 ...");
     q.sql.for_each_row(
         "select key ,name ,poly_type ,lower_bound ,upper_bound ,max_error  from PN  order by key", {},
         {rdb::out(q.pn_key), rdb::out(q.pname), rdb::out(q.poly_type), rdb::out(q.lower_bound),
@@ -220,24 +155,25 @@ void write_polynomials(Quorvex &q, TreeFile &file)
 void write_dictionary(Quorvex &q)
 {
     const std::string path = dictionary_path(q.root);
-    if (readable_file(path)) {
-        std::printf("\n Abbreviation Dictionary already present.\n");
+    if (q.sink.dictionary_present(path)) {
+        say(q, "\n Abbreviation Dictionary already present.\n");
         return;
     }
     // A file that exists but can be neither read nor written stays as it is:
     // its "wt" open would fail, and the rename must not replace it.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) open_failure(q.sql, path);
+    if (q.sink.dictionary_locked(path)) open_failure(q.sql, path);
 
-    TreeFile file;
-    open_temporary(q, file, path);
-    std::printf("\n Generating Abbreviation Dictionary ...");
-    write_formats(q, file);
-    write_comments(q, file);
-    write_abbreviations(q, file);
-    write_units(q, file);
-    if (q.lookup == 1) write_fir_filters(q, file);
-    if (q.abpoly == 1) write_polynomials(q, file);
-    put_in_place(q, file, path);
+    std::unique_ptr<TreeFile> file = q.sink.begin_dictionary(path);
+    if (!file) open_failure(q.sql, path);
+    say(q, "\n Generating Abbreviation Dictionary ...");
+    write_formats(q, *file);
+    write_comments(q, *file);
+    write_abbreviations(q, *file);
+    write_units(q, *file);
+    if (q.lookup == 1) write_fir_filters(q, *file);
+    if (q.abpoly == 1) write_polynomials(q, *file);
+    // A dictionary that does not reach its place goes with its file.
+    if (!q.sink.commit_dictionary(*file)) write_failure(q.sql, path);
 }
 
 }  // namespace quorvex

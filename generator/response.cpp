@@ -28,7 +28,7 @@ int select_stage_row(Quorvex &q, const char *sql, rdb::Outputs outputs)
 
 void announce_blockette(const Quorvex &q, int blockette, std::int32_t stage)
 {
-    std::printf("\n\t Generating Blockette %d for %s.%s.%s.%s (Stage %d) ....", blockette, q.sta, q.net,
+    say(q, "\n\t Generating Blockette %d for %s.%s.%s.%s (Stage %d) ....", blockette, q.sta, q.net,
                 q.seedchan, q.location, stage);
 }
 

@@ -2,8 +2,8 @@
 
 namespace quorvex {
 
-// The whole program: argument split, epoch listing or generation run.
-// Returns the exit status (some paths end the process themselves).
+// The whole program Quorvex: argument split, then the epoch listing or one
+// generation run into the tree on disk. Returns the exit status.
 int run(int argc, char **argv);
 
 }  // namespace quorvex

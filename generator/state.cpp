@@ -1,6 +1,17 @@
 #include "state.hpp"
 
+#include <cstdarg>
+
 namespace quorvex {
+
+void say(const Quorvex &q, const char *format, ...)
+{
+    if (!q.progress) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(q.progress, format, args);
+    va_end(args);
+}
 
 std::string channel_row(const Quorvex &q)
 {

@@ -9,14 +9,26 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "db/session.hpp"
 
 namespace quorvex {
 
+class TreeSink;
+
+// One run's state: made anew for every run, over a connection and a tree
+// that outlive it.
 struct Quorvex {
-    rdb::Sql sql;
+    Quorvex(rdb::Sql &connection, TreeSink &tree, std::FILE *progress_lines)
+        : sql(connection), sink(tree), progress(progress_lines)
+    {
+    }
+
+    rdb::Sql &sql;
+    TreeSink &sink;
+    std::FILE *progress;  // where the progress lines go; nullptr: nowhere
     rdb::Indicator ind = 0;  // shared by every nullable output
 
     // Run parameters
@@ -111,6 +123,9 @@ struct Quorvex {
     // Sensitivity
     float sensitivity = 0, frequency = 0;
 };
+
+// A progress line (printf format) of the run, as the generator prints it.
+void say(const Quorvex &q, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 // Where a record's values come from, for messages: "HILL.XY.BHZ.  " (the
 // codes as the progress lines print them), and with " stage N".

@@ -34,11 +34,10 @@ void write_station_blockettes(Quorvex &q)
         {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, {rdb::out(q.nb_cmt)});
 
     const std::string directory = station_directory(q.root, q.sta, q.net);
-    make_directory(directory);
+    q.sink.make_directory(directory);
     {
-        TreeFile b050;
-        open_append_or_fail(q.sql, b050, directory + "B050");
-        std::printf("\n\n Generating Blockette 50 for %s.%s ....", q.sta, q.net);
+        std::unique_ptr<TreeFile> b050 = open_append_or_fail(q, directory + "B050");
+        say(q, "\n\n Generating Blockette 50 for %s.%s ....", q.sta, q.net);
         Convert_Date(q.sql, q.sta_ondate, q.on_date);
         Convert_Date(q.sql, q.sta_offdate, q.off_date);
         Record record(std::string("station ") + q.sta + "." + q.net);
@@ -46,14 +45,13 @@ void write_station_blockettes(Quorvex &q)
                      static_cast<double>(q.slat), static_cast<double>(q.slon),
                      static_cast<double>(q.selev), 0, q.nb_cmt, q.staname, q.net_id, q.word_32,
                      q.word_16, q.on_date, q.off_date, 'N', q.net);
-        write_record(q.sql, b050, record);
+        write_record(q.sql, *b050, record);
     }
 
-    TreeFile b051;
-    open_append_or_fail(q.sql, b051, directory + "B051");
-    std::printf("\n Generating Blockette 51 for %s.%s ....", q.sta, q.net);
+    std::unique_ptr<TreeFile> b051 = open_append_or_fail(q, directory + "B051");
+    say(q, "\n Generating Blockette 51 for %s.%s ....", q.sta, q.net);
     write_comment_blockettes(
-        q, b051, "051",
+        q, *b051, "051",
         "select comment_id ,comment_level  from Station_Comment where ((sta=:b0 and net=:b1) and :b2 between ondate and offdate)",
         {rdb::in(q.sta2), rdb::in(q.net2), rdb::in_date(q.date)}, q.sta_ondate, q.sta_offdate,
         std::string("station ") + q.sta + "." + q.net);

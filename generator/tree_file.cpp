@@ -1,78 +1,17 @@
 #include "tree_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "state.hpp"
 
 namespace quorvex {
 
-bool TreeFile::open_append(const std::string &path)
+std::unique_ptr<TreeFile> open_append_or_fail(Quorvex &q, const std::string &path)
 {
-    close();
-    fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    path_ = path;
-    return fd_ >= 0;
-}
-
-bool TreeFile::create_new(const std::string &path)
-{
-    close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    path_ = path;
-    return fd_ >= 0;
-}
-
-bool TreeFile::write_line(const std::string &line)
-{
-    std::string out;
-    out.reserve(line.size() + 1);
-    out += line;
-    out += '\n';
-    struct stat before {};
-    if (::fstat(fd_, &before) != 0) return false;
-    const char *p = out.data();
-    std::size_t left = out.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            const int saved = errno;
-            if (p != out.data()) (void)::ftruncate(fd_, before.st_size);
-            errno = saved;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool TreeFile::close()
-{
-    if (fd_ < 0) return true;
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-}
-
-bool readable_file(const std::string &path)
-{
-    std::FILE *f = std::fopen(path.c_str(), "r");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
-void make_directory(const std::string &path) { (void)::mkdir(path.c_str(), 0755); }
-
-void open_append_or_fail(rdb::Sql &sql, TreeFile &file, const std::string &path)
-{
-    if (!file.open_append(path)) open_failure(sql, path);
+    auto file = q.sink.open_append(path);
+    if (!file) open_failure(q.sql, path);
+    return file;
 }
 
 void write_record(rdb::Sql &sql, TreeFile &file, Record &record)

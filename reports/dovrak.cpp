@@ -261,13 +261,17 @@ int run(int argc, char **argv)
     }
     reports::translate_wildcards(d.Param);
 
-    d.sql.connect();
-    for (const ItemKind *kind : {&sensors, &filamps, &dataloggers}) search(d, *kind);
+    try {
+        d.sql.connect();
+        for (const ItemKind *kind : {&sensors, &filamps, &dataloggers}) search(d, *kind);
 
-    std::printf("\n\n");
-    std::printf("\n Disconnecting from ORACLE ...\n\n");
-    d.sql.commit_release();
-    return 0;
+        std::printf("\n\n");
+        std::printf("\n Disconnecting from ORACLE ...\n\n");
+        d.sql.commit_release();
+        return 0;
+    } catch (const rdb::RunEnd &end) {
+        return d.sql.end(end);
+    }
 }
 
 }  // namespace

@@ -57,23 +57,9 @@ void print_filter(Selkam &s)
     reports::print_response_sequence(s.sql, s.resp, s.seqresp_id, reports::three_tabs, 16, true);
 }
 
-int run(int argc, char **argv)
+// Connects, prints the sequence and disconnects.
+int report(Selkam &s)
 {
-    if (argc != 2) {
-        std::printf("\n\n selkam <Filter sequence name>\n\n");
-        return 0;
-    }
-
-    auto state = std::make_unique<Selkam>();
-    Selkam &s = *state;
-
-    // Names are stored in upper case; a cut name could find another sequence.
-    if (!rdb::copy_text(s.name, argv[1])) {
-        std::printf("\n Error: Filter sequence name longer than %zu characters.\n\n", sizeof s.name - 1);
-        return 1;
-    }
-    rdb::upper_case(s.name);
-
     s.sql.connect();
 
     // No row leaves lddate empty.
@@ -92,6 +78,30 @@ int run(int argc, char **argv)
     std::printf("\n Disconnecting from ORACLE ...\n\n");
     s.sql.commit_release();
     return 0;
+}
+
+int run(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::printf("\n\n selkam <Filter sequence name>\n\n");
+        return 0;
+    }
+
+    auto state = std::make_unique<Selkam>();
+    Selkam &s = *state;
+
+    // Names are stored in upper case; a cut name could find another sequence.
+    if (!rdb::copy_text(s.name, argv[1])) {
+        std::printf("\n Error: Filter sequence name longer than %zu characters.\n\n", sizeof s.name - 1);
+        return 1;
+    }
+    rdb::upper_case(s.name);
+
+    try {
+        return report(s);
+    } catch (const rdb::RunEnd &end) {
+        return s.sql.end(end);
+    }
 }
 
 }  // namespace

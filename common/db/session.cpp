@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace rdb {
 
@@ -53,17 +54,27 @@ void Sql::rollback_release() { check(db_.rollback_release()); }
 
 void Sql::stop(Release release, const char *format, ...)
 {
-    va_list args;
+    va_list args, again;
     va_start(args, format);
-    std::vprintf(format, args);
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
     va_end(args);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    throw RunEnd(1, std::move(text), release);
+}
+
+int Sql::end(const RunEnd &run_end)
+{
+    std::fputs(run_end.text().c_str(), stdout);
     if (db_.connected()) {
-        if (release == Release::commit)
+        if (run_end.release() == Release::commit)
             SQLCODE = db_.commit_release();
-        else if (release == Release::rollback)
+        else if (run_end.release() == Release::rollback)
             SQLCODE = db_.rollback_release();
     }
-    std::exit(1);
+    return run_end.status();
 }
 
 void Sql::sql_error(int status, const std::string &message)

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "database.hpp"
+#include "run_end.hpp"
 
 namespace rdb {
 
@@ -60,19 +61,22 @@ public:
         rows_of(cursor, outputs, row);
     }
 
-    // How a run that stops ends its connection.
-    enum class Release { commit, rollback, none };
+    using Release = rdb::Release;
 
-    // The one way a run stops early: prints the message (printf format)
-    // on standard output as it stands, ends the connection as release says
-    // (without checking: a failing end must not report twice) and exits
-    // with status 1.
+    // The one way a run stops early: throws RunEnd with status 1, the
+    // message (printf format) as it stands and release.
     [[noreturn]] void stop(Release release, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
-    // Prints the database's message, rolls back with release, exits 1.
+    // Ends the run with the database's message, to be rolled back with
+    // release, status 1.
     [[noreturn]] void sql_error();
     // The same for an error the caller found in what statements returned.
     [[noreturn]] void sql_error(int status, const std::string &message);
+
+    // Where a program catches RunEnd: prints its text on standard output,
+    // ends the connection as it says (without checking: a failing end must
+    // not report twice) and returns its status.
+    int end(const RunEnd &run_end);
 
     Database &database() { return db_; }
 

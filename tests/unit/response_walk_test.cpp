@@ -6,9 +6,9 @@
 #include <cstring>
 #include <memory>
 
+#include "disk_tree.hpp"
 #include "harness.hpp"
 #include "state.hpp"
-#include "tree_file.hpp"
 #include "writers.hpp"
 
 using namespace quorvex;
@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         setenv("RESPONSE_DB", db->alias().c_str(), 1);
-        q = std::make_unique<Quorvex>();
+        q = std::make_unique<Quorvex>(sql, tree, nullptr);
         q->sql.connect();
         std::strcpy(q->sta2, "RSP");
         std::strcpy(q->net2, "XY");
@@ -38,9 +38,9 @@ protected:
         q->samprate = samprate;
         std::string path = dir / (seedchan + std::to_string(++walks));
         {
-            TreeFile b052;
-            EXPECT_TRUE(b052.open_append(path));
-            write_response(*q, b052);
+            auto b052 = tree.open_append(path);
+            EXPECT_TRUE(b052);
+            write_response(*q, *b052);
         }
         return harness::read_file(path);
     }
@@ -51,6 +51,8 @@ protected:
     static harness::TestDatabase *db;
     harness::TempDir dir;
     int walks = 0;
+    rdb::Sql sql;
+    DiskTree tree;
     std::unique_ptr<Quorvex> q;
 };
 
