@@ -110,4 +110,16 @@ Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FIL
     return Outcome{generate_run(q, request)};
 }
 
+void generate_dictionary(rdb::Sql &sql, TreeSink &tree, const std::string &root, bool lookup, bool abpoly,
+                         std::FILE *progress)
+{
+    auto state = std::make_unique<Quorvex>(sql, tree, progress);
+    Quorvex &q = *state;
+    q.root = root;
+    q.lookup = lookup ? 1 : 0;
+    q.abpoly = abpoly ? 1 : 0;
+    q.sink.make_directory(q.root);
+    write_dictionary(q);
+}
+
 }  // namespace quorvex

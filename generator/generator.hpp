@@ -39,4 +39,11 @@ struct Outcome {
 // release; what was written until then stays in the tree.
 Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FILE *progress);
 
+// The abbreviation dictionary root/H.A alone (the root made when missing),
+// the bytes the first run into a tree without one writes there: it reads
+// only the dictionary tables, from a new state. Nothing when the tree has
+// one. Throws rdb::RunEnd as generate() does.
+void generate_dictionary(rdb::Sql &sql, TreeSink &tree, const std::string &root, bool lookup, bool abpoly,
+                         std::FILE *progress);
+
 }  // namespace quorvex

@@ -22,9 +22,13 @@ int Sql::check(int status)
 
 void Sql::connect()
 {
-    std::string user_pwd = std::string(username) + "/" + password + "@" + service_alias();
-    check(db_.connect(user_pwd));
+    connect_to(service_alias());
     std::printf("\n Connected to ORACLE as user: %s\n\n", username);
+}
+
+void Sql::connect_to(const std::string &alias)
+{
+    check(db_.connect(std::string(username) + "/" + password + "@" + alias));
 }
 
 int Sql::select(const char *sql, std::initializer_list<In> inputs, Outputs outputs)

@@ -27,6 +27,9 @@ public:
 
     // Connect sequence: connect (checked), then the connected line.
     void connect();
+    // The connection alone, to the database alias names, without the
+    // line: for programs whose standard output is their product.
+    void connect_to(const std::string &alias);
 
     // Statements under the checking rule: the status is copied into SQLCODE
     // and a negative one ends the process through sql_error. The returned

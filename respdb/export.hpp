@@ -1,0 +1,45 @@
+// respdb export: the selected part of the database, generated in one
+// process into header trees in memory, station by station, and handed on
+// in station order to whatever writes the outputs.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "selection.hpp"
+#include "station_tree.hpp"
+
+namespace respdb {
+
+struct ExportOptions {
+    std::string database;  // the database alias (RESPONSE_DB's forms)
+    Selection selection;
+    GenerateOptions generate;
+    int jobs = 1;          // workers, each with a connection of its own
+    bool progress = false; // a progress bar on standard error
+};
+
+// What the outputs receive.
+class ExportSink {
+public:
+    virtual ~ExportSink() = default;
+    // The plan, before any station: what is coming.
+    virtual void begin(const std::vector<StationPlan> &plan) { (void)plan; }
+    // H.A, as generated once for every station.
+    virtual void dictionary(const std::vector<std::string> &records) = 0;
+    // Each station, in plan order (network, station).
+    virtual void station(const StationTree &tree) = 0;
+};
+
+struct ExportSummary {
+    std::size_t stations = 0, station_epochs = 0, channel_epochs = 0;
+    std::vector<std::string> refused;  // with keep_going
+};
+
+// Runs the export into sink. A refused run (without keep_going), a
+// database error or a sink's exception ends it: the exception reaches the
+// caller after every worker has stopped.
+ExportSummary run_export(const ExportOptions &options, ExportSink &sink);
+
+}  // namespace respdb

@@ -1,0 +1,77 @@
+// respdb: work straight on the response database, in one process.
+//
+//   respdb export [selection] [--tree DIR] [--stationxml FILE|-] [--volume FILE] ...
+//
+// Exit status: 0 done, 1 failed ("respdb: " and the reason on standard
+// error), 2 usage error (one line and a hint on standard error).
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "commands.hpp"
+
+namespace {
+
+int usage_error(const std::string &message, const std::string &command)
+{
+    std::fprintf(stderr, "respdb: error: %s\nRun 'respdb%s --help' for usage.\n", message.c_str(),
+                 command.empty() ? "" : (" " + command).c_str());
+    return 2;
+}
+
+int failure(const std::string &message)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "respdb: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    CLI::App app{"Works straight on the response database: exports header trees, StationXML and dataless SEED "
+                 "of a network in one process.",
+                 "respdb"};
+    app.set_version_flag("--version", "respdb " RESPDB_VERSION);
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 done, 1 failed, 2 usage error.");
+
+    const std::vector<respdb::Command> commands = {respdb::add_export_command(app)};
+
+    if (argc > 1 && argv[1][0] != '-' &&
+        app.get_subcommands([&](CLI::App *sub) { return sub->get_name() == argv[1]; }).empty())
+        return usage_error(std::string("unknown subcommand '") + argv[1] + "'", "");
+
+    std::string name;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError &e) {
+        for (const respdb::Command &c : commands)
+            if (c.app->parsed()) name = c.app->get_name();
+        return usage_error(e.what(), name);
+    }
+
+    try {
+        for (const respdb::Command &c : commands)
+            if (c.app->parsed()) {
+                name = c.app->get_name();
+                return c.run();
+            }
+        return usage_error("a subcommand is required", "");
+    } catch (const respdb::UsageError &e) {
+        return usage_error(e.what(), name);
+    } catch (const std::bad_alloc &) {
+        return failure("out of memory");
+    } catch (const std::exception &e) {
+        return failure(e.what());
+    }
+}

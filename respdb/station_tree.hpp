@@ -1,0 +1,50 @@
+// One station's part of a header tree, generated in memory by the runs of
+// its plan: each channel epoch once, as the batch writes it.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "db/session.hpp"
+#include "plan.hpp"
+
+namespace respdb {
+
+// The root the generator is given for trees in memory; paths of a
+// StationTree are relative to it.
+inline constexpr const char *memory_root = "tree";
+
+struct StationTree {
+    const StationPlan *plan = nullptr;
+    // "STA.NET/B050", "STA.NET/CHAN.LOC/B052", ... -> records in order.
+    std::map<std::string, std::vector<std::string>> files;
+    // With keep_going: one line per refused channel epoch, for standard error.
+    std::vector<std::string> refused;
+};
+
+struct GenerateOptions {
+    bool lookup = false, abpoly = false;
+    bool keep_going = false;
+};
+
+// A run the generator refused, without keep_going: the run and the
+// generator's message on one line.
+class RefusedRun : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs every run of plan over sql. The records of a run that repeat, for a
+// channel directory, what an earlier run wrote there whole (a channel
+// epoch that spans two station epochs, written at both) are kept once.
+// A refused run throws RefusedRun; with keep_going its records are left
+// out and each channel epoch it writes is named in refused (a refused
+// station run leaves out its whole station epoch).
+StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options);
+
+// The generator's message of a run end on one line ("Blockette 52 field
+// 12 (local depth) of ...: ...").
+std::string one_line(const std::string &text);
+
+}  // namespace respdb
