@@ -22,7 +22,7 @@ struct ExportArguments {
     std::string database;
     int jobs = 1;
     bool keep_going = false, quiet = false;
-    std::optional<bool> lookup, abpoly;
+    bool lookup = false, no_lookup = false, abpoly = false, no_abpoly = false;
 };
 
 CodePatterns patterns(const std::string &text, std::size_t width, bool location, const char *option)
@@ -60,11 +60,8 @@ public:
     }
 };
 
-// Flags from the environment unless the command line says otherwise.
-bool setting(const std::optional<bool> &option, const char *variable)
-{
-    return option ? *option : std::getenv(variable) != nullptr;
-}
+// A flag from the environment unless the command line says otherwise.
+bool setting(bool on, bool off, const char *variable) { return on || (!off && std::getenv(variable) != nullptr); }
 
 int run_export_command(const ExportArguments &a)
 {
@@ -80,8 +77,8 @@ int run_export_command(const ExportArguments &a)
     options.selection.end = window_time(a.end, "--end");
     if (options.selection.start && options.selection.end && *options.selection.start > *options.selection.end)
         throw UsageError("--start is after --end");
-    options.generate.lookup = setting(a.lookup, "USE_LOOKUP");
-    options.generate.abpoly = setting(a.abpoly, "USE_ABPOLY");
+    options.generate.lookup = setting(a.lookup, a.no_lookup, "USE_LOOKUP");
+    options.generate.abpoly = setting(a.abpoly, a.no_abpoly, "USE_ABPOLY");
     options.generate.keep_going = a.keep_going;
     options.jobs = a.jobs;
     options.progress = !a.quiet && ::isatty(STDERR_FILENO);
@@ -125,8 +122,10 @@ Command add_export_command(CLI::App &app)
                 "Export everything else when the generator refuses a value; name each refused channel epoch and end with status 1");
     c->add_flag("-q,--quiet", a->quiet, "No progress bar");
     c->add_option("--database", a->database, "The database (default: RESPONSE_DB, or response.db)")->type_name("ALIAS");
-    c->add_flag("--lookup,!--no-lookup", a->lookup, "Blockettes 41 and references to them (default: USE_LOOKUP set)");
-    c->add_flag("--abpoly,!--no-abpoly", a->abpoly, "Blockettes 42 and references to them (default: USE_ABPOLY set)");
+    auto lookup = c->add_flag("--lookup", a->lookup, "Blockettes 41 and references to them (default: USE_LOOKUP set)");
+    c->add_flag("--no-lookup", a->no_lookup, "No blockettes 41, whatever USE_LOOKUP says")->excludes(lookup);
+    auto abpoly = c->add_flag("--abpoly", a->abpoly, "Blockettes 42 and references to them (default: USE_ABPOLY set)");
+    c->add_flag("--no-abpoly", a->no_abpoly, "No blockettes 42, whatever USE_ABPOLY says")->excludes(abpoly);
     c->footer("Every output is written whole or not at all.");
     return {c, [a] { return run_export_command(*a); }};
 }
