@@ -79,10 +79,12 @@ void require_unit(const Dictionary &d, int key, const Line &line, const std::str
 
 }  // namespace
 
-Dictionary read_dictionary(const std::string &path)
+Dictionary read_dictionary(const std::string &path) { return parse_dictionary(read_lines(path, false)); }
+
+Dictionary parse_dictionary(std::vector<Line> lines)
 {
     Dictionary d;
-    d.lines = read_lines(path, false);
+    d.lines = std::move(lines);
     int previous_fir = -1;  // key of the line just before, when it was a 41
     for (const Line &line : d.lines) {
         int type = framed_type(line);

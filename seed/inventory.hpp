@@ -123,6 +123,23 @@ std::vector<StationEpoch> read_station_directory(const std::string &root, const 
 // Reads H.A (or any dictionary file): the 41s of one key merged, every key
 // once per kind.
 Dictionary read_dictionary(const std::string &path);
+// The same of lines already read.
+Dictionary parse_dictionary(std::vector<Line> lines);
+
+// A header tree in memory, as the generator writes one: the records of
+// each file by its path below the root ("H.A", "STA.NET/B050",
+// "STA.NET/CHAN.LOC/B052"), in order. label stands for the root in
+// messages, as the root's path does on disk.
+using TreeRecords = std::map<std::string, std::vector<std::string>>;
+
+// The records of a file as numbered lines of file.
+std::vector<Line> lines_of_records(const std::vector<std::string> &records, const std::string &file);
+
+// One station directory ("STA.NET") of a tree in memory, read and checked
+// as read_station_directory reads one on disk, with the same messages.
+std::vector<StationEpoch> read_station_records(const TreeRecords &files, const std::string &label,
+                                               const std::string &name, const Dictionary &dictionary,
+                                               std::size_t &dropped);
 
 // The lines of a file, numbered from 1. A missing file gives no lines
 // when may_be_missing; otherwise Error.

@@ -65,6 +65,65 @@ std::vector<std::string> subdirectories(const std::string &dir)
     return names;
 }
 
+// Where the tree's files are: on disk, or in memory as the generator
+// wrote them. Paths are the root's, "/" and the path below it.
+class TreeFiles {
+public:
+    virtual ~TreeFiles() = default;
+    virtual std::vector<Line> lines(const std::string &path, bool may_be_missing) const = 0;
+    virtual std::vector<std::string> subdirectories(const std::string &path) const = 0;
+};
+
+class DiskFiles : public TreeFiles {
+public:
+    std::vector<Line> lines(const std::string &path, bool may_be_missing) const override
+    {
+        return read_lines(path, may_be_missing);
+    }
+    std::vector<std::string> subdirectories(const std::string &path) const override
+    {
+        return seed::subdirectories(path);
+    }
+};
+
+class MemoryFiles : public TreeFiles {
+public:
+    MemoryFiles(const TreeRecords &files, std::string label) : files_(files), label_(std::move(label)) {}
+
+    std::vector<Line> lines(const std::string &path, bool may_be_missing) const override
+    {
+        auto it = files_.find(below_root(path));
+        if (it != files_.end()) return lines_of_records(it->second, path);
+        if (may_be_missing) return {};
+        throw Error(Source{path, 0}, "no such file in the tree");
+    }
+
+    std::vector<std::string> subdirectories(const std::string &path) const override
+    {
+        const std::string prefix = below_root(path) + "/";
+        std::vector<std::string> names;
+        for (const auto &[name, records] : files_) {
+            if (name.compare(0, prefix.size(), prefix) != 0) continue;
+            std::size_t slash = name.find('/', prefix.size());
+            if (slash == std::string::npos) continue;
+            std::string sub = name.substr(prefix.size(), slash - prefix.size());
+            if (!sub.empty() && sub[0] != '.' && (names.empty() || names.back() != sub)) names.push_back(sub);
+        }
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        return names;
+    }
+
+private:
+    std::string below_root(const std::string &path) const
+    {
+        return path.compare(0, label_.size() + 1, label_ + "/") == 0 ? path.substr(label_.size() + 1) : path;
+    }
+
+    const TreeRecords &files_;
+    std::string label_;
+};
+
 [[noreturn]] void misplaced(const Line &line, const char *file)
 {
     std::string type = line.text.substr(0, 3);
@@ -291,12 +350,13 @@ struct StationDirectory {
     std::string path, station, network;
 };
 
-std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const std::string &path, const std::string &channel,
-                                                        const std::string &location, const StationDirectory &dir,
-                                                        const Dictionary &dictionary, std::size_t &dropped)
+std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, const std::string &path,
+                                                        const std::string &channel, const std::string &location,
+                                                        const StationDirectory &dir, const Dictionary &dictionary,
+                                                        std::size_t &dropped)
 {
-    std::vector<Line> b052 = read_lines(path + "/B052", false);
-    std::vector<Line> b059 = read_lines(path + "/B059", true);
+    std::vector<Line> b052 = files.lines(path + "/B052", false);
+    std::vector<Line> b059 = files.lines(path + "/B059", true);
     std::vector<std::shared_ptr<ChannelEpoch>> epochs;
     std::size_t at059 = 0;
     for (std::size_t i = 0; i < b052.size();) {
@@ -347,10 +407,11 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const std::string &path,
     return epochs;
 }
 
-void read_station(const StationDirectory &dir, const Dictionary &dictionary, Inventory &inventory)
+void read_station(const TreeFiles &files, const StationDirectory &dir, const Dictionary &dictionary,
+                  Inventory &inventory)
 {
-    std::vector<Line> b050 = read_lines(dir.path + "/B050", false);
-    std::vector<Line> b051 = read_lines(dir.path + "/B051", true);
+    std::vector<Line> b050 = files.lines(dir.path + "/B050", false);
+    std::vector<Line> b051 = files.lines(dir.path + "/B051", true);
     std::vector<StationEpoch> epochs;
     std::size_t at051 = 0;
     for (const Line &line : b050) {
@@ -383,12 +444,12 @@ void read_station(const StationDirectory &dir, const Dictionary &dictionary, Inv
     }
     no_comments_left(b051, at051, "B051", "50");
 
-    for (const std::string &name : subdirectories(dir.path)) {
+    for (const std::string &name : files.subdirectories(dir.path)) {
         std::size_t dot = name.find('.');
         if (dot == std::string::npos || dot == 0)
             throw Error(Source{dir.path + "/" + name, 0}, "not a channel directory (CHAN.LOC)");
-        auto channel_epochs = read_channel(dir.path + "/" + name, name.substr(0, dot), name.substr(dot + 1), dir,
-                                           dictionary, inventory.dropped_repeats);
+        auto channel_epochs = read_channel(files, dir.path + "/" + name, name.substr(0, dot), name.substr(dot + 1),
+                                           dir, dictionary, inventory.dropped_repeats);
         for (const auto &c : channel_epochs) {
             bool placed = false;
             for (StationEpoch &s : epochs)
@@ -436,13 +497,15 @@ Dictionary read_tree_dictionary(const std::string &root)
     return read_dictionary(dictionary_path);
 }
 
-std::vector<StationEpoch> read_station_directory(const std::string &root, const std::string &name,
-                                                 const Dictionary &dictionary, std::size_t &dropped)
+namespace {
+
+std::vector<StationEpoch> read_one_station(const TreeFiles &files, const std::string &root, const std::string &name,
+                                           const Dictionary &dictionary, std::size_t &dropped)
 {
     std::size_t dot = name.find('.');
     if (dot == std::string::npos) throw Error(Source{root + "/" + name, 0}, "not a station directory (STA.NET)");
     Inventory inventory;
-    read_station({root + "/" + name, name.substr(0, dot), name.substr(dot + 1)}, dictionary, inventory);
+    read_station(files, {root + "/" + name, name.substr(0, dot), name.substr(dot + 1)}, dictionary, inventory);
     LookupCheck check(dictionary);
     for (const StationEpoch &s : inventory.stations) {
         check.station(s);
@@ -452,6 +515,30 @@ std::vector<StationEpoch> read_station_directory(const std::string &root, const 
                      [](const auto &a, const auto &b) { return a.id.start.value < b.id.start.value; });
     dropped += inventory.dropped_repeats;
     return std::move(inventory.stations);
+}
+
+}  // namespace
+
+std::vector<StationEpoch> read_station_directory(const std::string &root, const std::string &name,
+                                                 const Dictionary &dictionary, std::size_t &dropped)
+{
+    return read_one_station(DiskFiles(), root, name, dictionary, dropped);
+}
+
+std::vector<StationEpoch> read_station_records(const TreeRecords &files, const std::string &label,
+                                               const std::string &name, const Dictionary &dictionary,
+                                               std::size_t &dropped)
+{
+    return read_one_station(MemoryFiles(files, label), label, name, dictionary, dropped);
+}
+
+std::vector<Line> lines_of_records(const std::vector<std::string> &records, const std::string &file)
+{
+    std::vector<Line> lines;
+    lines.reserve(records.size());
+    int number = 0;
+    for (const std::string &r : records) lines.push_back(Line{r, Source{file, ++number}});
+    return lines;
 }
 
 Inventory read_tree(const std::string &root_path, const ReadOptions &options)
@@ -479,7 +566,8 @@ Inventory read_tree(const std::string &root_path, const ReadOptions &options)
         }
         directories = std::move(chosen);
     }
-    for (const StationDirectory &dir : directories) read_station(dir, inventory.dictionary, inventory);
+    const DiskFiles files;
+    for (const StationDirectory &dir : directories) read_station(files, dir, inventory.dictionary, inventory);
 
     LookupCheck check(inventory.dictionary);
     for (const StationEpoch &s : inventory.stations) {
