@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "response_limits.hpp"
+#include "run_cache.hpp"
 #include "state.hpp"
 #include "text_util.hpp"
 #include "tree_file.hpp"
@@ -25,10 +26,20 @@ std::vector<double> read_numerators(Quorvex &q)
     // they held), a row_key found twice is an error, as a single-row select
     // finding two rows is. The coefficients' errors are not read: no
     // blockette carries them.
+    const std::pair<std::int32_t, std::int32_t> key{q.dc_key, q.nb_num};
+    if (q.cache) {
+        if (auto hit = q.cache->numerators.find(key); hit != q.cache->numerators.end()) {
+            q.coeff = hit->second.last;
+            q.j = q.nb_num + 1;
+            return hit->second.values;
+        }
+    }
     std::vector<double> coefficients;
     coefficients.reserve(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0);
     double previous = q.coeff;
     std::int32_t row_key = 0;
+    // Whatever the run held before shows only when row 1 is missing.
+    bool from_row_one = false;
     q.sql.for_each_row(
         "select row_key ,coefficient  from DC_Data where (((type='N' and key=:b0) and row_key>=:b1) and row_key<=:b2) order by row_key",
         {rdb::in(q.dc_key), rdb::in(1), rdb::in(q.nb_num)}, {rdb::out(row_key), rdb::out(q.coeff)}, [&] {
@@ -36,12 +47,14 @@ std::vector<double> read_numerators(Quorvex &q)
                 q.sql.sql_error(rdb::err_too_many_rows,
                                 "ORA-01422: exact fetch returns more than requested number of rows: coefficient " +
                                     std::to_string(row_key) + " of DC_Data key " + std::to_string(q.dc_key));
+            if (coefficients.empty()) from_row_one = row_key == 1;
             coefficients.resize(static_cast<std::size_t>(row_key) - 1, previous);
             coefficients.push_back(q.coeff);
             previous = q.coeff;
         });
     coefficients.resize(q.nb_num > 0 ? static_cast<std::size_t>(q.nb_num) : 0, previous);
     q.j = q.nb_num + 1;
+    if (q.cache && from_row_one) q.cache->numerators[key] = {coefficients, q.coeff};
     return coefficients;
 }
 

@@ -98,11 +98,12 @@ bool generate_run(Quorvex &q, const Request &r)
 
 }  // namespace
 
-Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FILE *progress)
+Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FILE *progress, RunCache *cache)
 {
     // The state is large, and new for every run.
     auto state = std::make_unique<Quorvex>(sql, tree, progress);
     Quorvex &q = *state;
+    q.cache = cache;
     set_text(q, q.sta2, request.station, "Station code");
     set_text(q, q.net2, request.network, "Network code");
     set_text(q, q.cha, request.channel, "Channel code");

@@ -37,7 +37,13 @@ struct Outcome {
 // a value that does not fit its field, a database error, a file that
 // cannot be written), throws rdb::RunEnd with Quorvex's message and
 // release; what was written until then stays in the tree.
-Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FILE *progress);
+//
+// cache: what earlier calls over the same connection, in the same read
+// transaction, read and may share (run_cache.hpp); nullptr for none. The
+// records are the same with or without it.
+struct RunCache;
+Outcome generate(rdb::Sql &sql, TreeSink &tree, const Request &request, std::FILE *progress,
+                 RunCache *cache = nullptr);
 
 // The abbreviation dictionary root/H.A alone (the root made when missing),
 // the bytes the first run into a tree without one writes there: it reads

@@ -17,6 +17,7 @@
 namespace quorvex {
 
 class TreeSink;
+struct RunCache;
 
 // One run's state: made anew for every run, over a connection and a tree
 // that outlive it.
@@ -29,6 +30,7 @@ struct Quorvex {
     rdb::Sql &sql;
     TreeSink &sink;
     std::FILE *progress;  // where the progress lines go; nullptr: nowhere
+    RunCache *cache = nullptr;  // what earlier runs over the connection read; nullptr: none
     rdb::Indicator ind = 0;  // shared by every nullable output
 
     // Run parameters

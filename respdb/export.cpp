@@ -79,7 +79,9 @@ void work(const ExportOptions &options, const std::vector<StationPlan> &plan, Pi
     try {
         rdb::Sql sql;
         sql.connect_to(options.database);
-        while (auto index = pipeline.take()) pipeline.put(*index, generate_station(sql, plan[*index], options.generate));
+        quorvex::RunCache cache;
+        while (auto index = pipeline.take())
+            pipeline.put(*index, generate_station(sql, plan[*index], options.generate, &cache));
     } catch (...) {
         pipeline.fail(std::current_exception());
     }

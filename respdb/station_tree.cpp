@@ -83,7 +83,8 @@ std::string one_line(const std::string &text)
     return out;
 }
 
-StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options)
+StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options,
+                             quorvex::RunCache *cache)
 {
     StationTree tree;
     tree.plan = &plan;
@@ -102,7 +103,7 @@ StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const Gener
             request.abpoly = options.abpoly;
             const auto sizes = sizes_of(memory.files());
             try {
-                quorvex::generate(sql, memory, request, nullptr);
+                quorvex::generate(sql, memory, request, nullptr, cache);
             } catch (const rdb::RunEnd &end) {
                 const std::string what = epoch.network + "." + epoch.station +
                                          (run.channel.empty() ? "" : ":" + run.channel) + " at " + run.date +

@@ -8,6 +8,7 @@
 
 #include "db/session.hpp"
 #include "plan.hpp"
+#include "run_cache.hpp"
 
 namespace respdb {
 
@@ -41,7 +42,9 @@ public:
 // A refused run throws RefusedRun; with keep_going its records are left
 // out and each channel epoch it writes is named in refused (a refused
 // station run leaves out its whole station epoch).
-StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options);
+// cache: what the connection's earlier runs read (nullptr: none).
+StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options,
+                             quorvex::RunCache *cache);
 
 // The generator's message of a run end on one line ("Blockette 52 field
 // 12 (local depth) of ...: ...").

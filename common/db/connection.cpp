@@ -87,11 +87,15 @@ std::string uri_conninfo(const std::string &uri, std::size_t scheme_size)
 void open_sqlite(soci::session &session, const std::string &path)
 {
     // Connections of one process (the workers of an export or a service)
-    // must not meet at SQLite's global allocation counters: without them
-    // each connection's work is its own. Only possible before SQLite's
-    // first use, which this is in every tool.
-    static const int unshared = sqlite_api::sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-    (void)unshared;
+    // must not meet at SQLite's global allocation counters, and each is
+    // used by one thread only, so none needs its own locks. Only possible
+    // before SQLite's first use, which this is in every tool.
+    static const bool configured = [] {
+        sqlite_api::sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        sqlite_api::sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+        return true;
+    }();
+    (void)configured;
     // SOCI reads the path from its own connection string, between double
     // quotes: one in the path would end it and let the rest be read as
     // options.
