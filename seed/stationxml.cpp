@@ -16,6 +16,8 @@
 #include <numbers>
 #include <tuple>
 
+#include "unit_names.hpp"
+
 namespace seed {
 
 bool xsd_double_text(std::string_view t)
@@ -427,7 +429,7 @@ private:
     void units(const char *element, const UnitEntry &u)
     {
         xml_.start(element);
-        xml_.element("Name", u.name.text);
+        xml_.element("Name", stationxml_unit_name(u.name.text));
         if (!u.description.text.empty()) xml_.element("Description", u.description.text);
         xml_.end();
     }

@@ -18,6 +18,7 @@
 #include "error.hpp"
 #include "harness.hpp"
 #include "stationxml.hpp"
+#include "unit_names.hpp"
 
 using harness::Env;
 using harness::run;
@@ -27,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string schema = std::string(DEMO_DIR) + "/../../shared/fdsn-station-1.2.xsd";
+const std::string unit_list = std::string(DEMO_DIR) + "/../../shared/stationxml-units.txt";
 const std::string checker = std::string(READERS_DIR) + "/stationxml_check.py";
 // SOURCE_DATE_EPOCH 1700000000: 2023-11-14 22:13:20 UTC.
 const Env fixed_time = {{"SOURCE_DATE_EPOCH", "1700000000"}};
@@ -83,10 +85,13 @@ protected:
         return true;
     }
 
-    // The checker agrees with the tree, and computed responses channels.
+    // The checker agrees with the tree, and computed responses channels;
+    // unit names spelled as the validators' list has them, when it is there.
     void expect_reads_back(const std::string &document, const std::string &tree, std::size_t responses)
     {
-        auto r = run("/usr/bin/python3", {checker, document, tree}, {});
+        std::vector<std::string> args = {checker, document, tree};
+        if (harness::file_exists(unit_list)) args.insert(args.begin() + 1, {"--units", unit_list});
+        auto r = run("/usr/bin/python3", args, {});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(count_lines(r.out), responses) << r.out;
     }
@@ -191,6 +196,32 @@ TEST_F(SeedtreeStationXml, HeaderSameBytesEverywhereAndSelection)
     auto now = run("seedtree", {"stationxml", dir / "tree"}, {});
     ASSERT_EQ(now.status, 0);
     EXPECT_EQ(now.out.find("2023-11-14T22:13:20Z"), std::string::npos);
+}
+
+// The validators' unit names, and the spelling of SEED's names in them.
+TEST(StationXmlUnits, TableIsTheValidatorsListAndSpellsSeedNames)
+{
+    std::vector<std::string_view> table = seed::accepted_unit_names();
+    EXPECT_EQ(seed::stationxml_unit_name("M/S"), "m/s");
+    EXPECT_EQ(seed::stationxml_unit_name("M/S**2"), "m/s**2");
+    EXPECT_EQ(seed::stationxml_unit_name("COUNTS"), "counts");
+    EXPECT_EQ(seed::stationxml_unit_name("COUNT"), "count");
+    EXPECT_EQ(seed::stationxml_unit_name("DEGC"), "degC");
+    EXPECT_EQ(seed::stationxml_unit_name("MBAR"), "mbar");
+    EXPECT_EQ(seed::stationxml_unit_name("PA"), "Pa");
+    // No entry, or several: as it stands.
+    for (const char *name : {"C", "UNKNOWN", "Unknown", "VOLTAGE", ""})
+        EXPECT_EQ(seed::stationxml_unit_name(name), name);
+    EXPECT_EQ(seed::unit_name_status("m/s"), seed::UnitNameStatus::accepted);
+    EXPECT_EQ(seed::unit_name_status("M/S"), seed::UnitNameStatus::case_differs);
+    EXPECT_EQ(seed::unit_name_status("C"), seed::UnitNameStatus::unknown);
+
+    if (!harness::file_exists(unit_list)) GTEST_SKIP() << "no validators' unit list at " << unit_list << " to compare";
+    std::vector<std::string> listed;
+    std::istringstream in(harness::read_file(unit_list));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') listed.push_back(line);
+    EXPECT_EQ(std::vector<std::string>(table.begin(), table.end()), listed);
 }
 
 // Each tree differs from the demo station in one value that StationXML
