@@ -16,6 +16,7 @@
 #include <numbers>
 #include <tuple>
 
+#include "epochs.hpp"
 #include "unit_names.hpp"
 
 namespace seed {
@@ -312,7 +313,7 @@ public:
         xml_.start("Site");
         xml_.element("Name", id.site.text);
         xml_.end();
-        for (const auto &c : s.channels) channel(*c);
+        for (const auto &c : s.channels) channel(s, *c);
         xml_.end();
         ++summary_.stations;
     }
@@ -368,14 +369,18 @@ private:
         xml_.element("Elevation", xml_double(elevation));
     }
 
-    void channel(const ChannelEpoch &c)
+    // Under each station epoch it overlaps, with its dates clipped to that
+    // epoch: validators refuse a channel epoch that reaches outside its
+    // station's.
+    void channel(const StationEpoch &s, const ChannelEpoch &c)
     {
         const ChannelId &id = c.id;
         const Line &line = id.line;
         xml_.start("Channel");
         xml_.attribute("code", id.channel);
         xml_.attribute("locationCode", id.location);
-        dates(line, 52, id.start, id.end);
+        NestedDates nested = nested_dates(s.id, id);
+        dates(line, 52, *nested.start, *nested.end);
         if (!id.remark.text.empty()) xml_.element("Description", id.remark.text);
         for (const Comment &m : c.comments) comment(m, 59);
         coordinates(line, 52, id.latitude, id.longitude, id.elevation);

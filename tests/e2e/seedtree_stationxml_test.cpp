@@ -198,6 +198,59 @@ TEST_F(SeedtreeStationXml, HeaderSameBytesEverywhereAndSelection)
     EXPECT_EQ(now.out.find("2023-11-14T22:13:20Z"), std::string::npos);
 }
 
+// The demo's LHZ from 2000 on, across both station epochs: under each it
+// stands with its dates clipped to that epoch, with its whole response;
+// the volume keeps blockette 52's dates under both.
+TEST_F(SeedtreeStationXml, ChannelEpochAcrossTwoStationEpochsNests)
+{
+    Env env = {{"RESPONSE_DB", db->alias()}, {"DATA_ROOT", dir / "tree"}};
+    for (const char *day : {"2000/01/01", "2004/01/01"})
+        ASSERT_EQ(run("Quorvex", {"HILL.XY", day, "00:00:00", "a"}, env, dir.path()).status, 0);
+    auto before = run("seedtree", {"stationxml", dir / "tree"}, fixed_time);
+    ASSERT_EQ(before.status, 0) << before.err;
+    edit_line(dir / "tree/HILL.XY/LHZ.00/B052", 1, "~2003,182,00:00:00~", "~2000,001,00:00:00~");
+    auto r = run("seedtree", {"stationxml", dir / "tree", "-o", dir / "across.xml"}, fixed_time);
+    ASSERT_EQ(r.status, 0) << r.err;
+    bool validated = validates(dir / "across.xml");
+    expect_reads_back(dir / "across.xml", dir / "tree", 6);
+
+    const std::string doc = harness::read_file(dir / "across.xml");
+    auto element = [](const std::string &text, std::size_t from, const std::string &name) {
+        std::size_t end = text.find("</" + name + ">", from);
+        return text.substr(from, end == std::string::npos ? 0 : end - from);
+    };
+    const std::string tag = "<Channel code=\"LHZ\" locationCode=\"00\" ";
+    std::size_t first = doc.find(tag), second = doc.find(tag, first + 1);
+    ASSERT_NE(second, std::string::npos) << doc;
+    EXPECT_EQ(doc.find(tag, second + 1), std::string::npos);
+    auto at = [&doc](std::size_t from, const std::string &text) { return doc.compare(from, text.size(), text) == 0; };
+    EXPECT_TRUE(at(first + tag.size(), "startDate=\"2000-01-01T00:00:00Z\" endDate=\"2003-06-30T23:59:59Z\">"))
+        << doc.substr(first, 200);
+    EXPECT_TRUE(at(second + tag.size(), "startDate=\"2003-07-01T00:00:00Z\">")) << doc.substr(second, 200);
+    // Each station epoch holds its channel epochs.
+    EXPECT_LT(doc.rfind("<Station code=\"HILL\" startDate=\"1998-01-01T00:00:00Z\" endDate=\"2003-06-30T23:59:59Z\">",
+                        first), first);
+    EXPECT_GT(doc.find("<Station code=\"HILL\" startDate=\"2003-07-01T00:00:00Z\">"), first);
+    EXPECT_LT(doc.find("<Station code=\"HILL\" startDate=\"2003-07-01T00:00:00Z\">"), second);
+    // The response as before the edit, under both.
+    const std::string response = element(before.out, before.out.find("<Response>", before.out.find(tag)), "Response");
+    EXPECT_FALSE(response.empty());
+    EXPECT_EQ(element(doc, doc.find("<Response>", first), "Response"), response);
+    EXPECT_EQ(element(doc, doc.find("<Response>", second), "Response"), response);
+
+    ASSERT_EQ(run("seedtree", {"volume", dir / "tree", "-o", dir / "across.seed"}, fixed_time).status, 0);
+    auto volume = run("/usr/bin/python3", {std::string(READERS_DIR) + "/seed_volume.py", dir / "across.seed"}, {});
+    ASSERT_EQ(volume.status, 0) << volume.err;
+    std::istringstream b052(harness::read_file(dir / "tree/HILL.XY/LHZ.00/B052"));
+    std::string head;
+    std::getline(b052, head);
+    std::size_t heads = 0;
+    std::istringstream lines(volume.out);
+    for (std::string line; std::getline(lines, line);) heads += line == "S\t" + head;
+    EXPECT_EQ(heads, 2u);
+    skip_unless_validated(validated);
+}
+
 // The validators' unit names, and the spelling of SEED's names in them.
 TEST(StationXmlUnits, TableIsTheValidatorsListAndSpellsSeedNames)
 {

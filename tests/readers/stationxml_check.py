@@ -19,10 +19,11 @@ and FIRs expanded by their symmetry at the decimation input rate, stage
 gains) and compares it with the response bench/seed_response.py computes
 from the tree: they must agree within 1e-6 relative.
 
-Unit names must be the tree's in the spelling of the list given with
---units (one name a line, "#" comments), where exactly one name of the
-list equals the tree's with case ignored; without a list, equal with case
-ignored.
+A channel epoch stands under every station epoch it overlaps, with the
+later start and the earlier end of the two. Unit names must be the
+tree's in the spelling of the list given with --units (one name a line,
+"#" comments), where exactly one name of the list equals the tree's with
+case ignored; without a list, equal with case ignored.
 
 Prints one line per channel with both responses. Problems go to standard
 error, one per line, prefixed "problem:"; the exit status is then 1.
@@ -137,6 +138,13 @@ def iso(text):
 
 def is_open(end):
     return end == "" or int(end[:4]) >= 2500
+
+
+def nested(c, s):
+    """The channel epoch's start and end under station epoch s."""
+    start = s["start"] if time_key(s["start"]) > time_key(c["start"]) else c["start"]
+    end = s["end"] if time_key(s["end"]) < time_key(c["end"]) else c["end"]
+    return start, end
 
 
 class Tree:
@@ -337,12 +345,12 @@ class Check:
         channels = self.children(element, "Channel")
         self.same(where, "number of channel epochs", len(channels), len(s["channels"]))
         for x, c in zip(channels, s["channels"]):
-            self.channel("%s %s.%s from %s" % (where, c["location"], c["channel"], c["start"]), x, c)
+            self.channel("%s %s.%s from %s" % (where, c["location"], c["channel"], c["start"]), x, c, s)
 
-    def channel(self, where, element, c):
+    def channel(self, where, element, c, s):
         self.same(where, "code", element.get("code"), c["channel"])
         self.same(where, "locationCode", element.get("locationCode"), c["location"])
-        self.dates(where, element, c["start"], c["end"])
+        self.dates(where, element, *nested(c, s))
         self.same(where, "description", self.text(element, "Description"), c["remark"] or None)
         self.comments(where, element, c["comment_lines"])
         for name in ("Latitude", "Longitude", "Elevation", "Depth", "Azimuth", "Dip"):
