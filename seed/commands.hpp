@@ -34,6 +34,7 @@ struct VolumeArguments {
     std::string output;  // "-": standard output
     std::vector<std::string> stations;
     std::string label, organization;  // empty: the defaults
+    bool resolve_references = false;
 };
 
 struct StationXmlArguments {
