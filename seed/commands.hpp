@@ -52,6 +52,7 @@ struct ResponseArguments {
     double fmax = 0;  // 0: each channel's Nyquist frequency
     int points = 100;
     int stage = -1;  // -1: the whole channel
+    bool correct_delay = false;  // evalresp's phase convention, not the causal one
 };
 
 struct CheckArguments {
