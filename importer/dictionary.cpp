@@ -28,7 +28,8 @@ Dictionary::Dictionary(const Dictionaries *existing, SqlOutput &out) : out_(out)
     last_polynomial_ = d.max_polynomial;
     last_decimation_ = d.max_decimation;
     // Maps are by ascending key: emplace keeps the lowest key of equal entries.
-    for (const auto &[id, u] : d.units) existing_units_.emplace(u.name, std::make_pair(id, u.description));
+    for (const auto &[id, u] : d.units)
+        existing_units_.emplace(seed_unit_name(u.name), std::make_pair(id, u.description));
     for (const auto &[id, text] : d.abbreviations) abbreviations_.emplace(text, id);
     for (const auto &[id, c] : d.comments)
         if (c.unit == 0) comments_.emplace(std::string(1, c.class_code) + c.description, id);
@@ -55,19 +56,21 @@ int Dictionary::next(int &counter, int limit, const char *what)
 
 int Dictionary::unit(const Unit &u)
 {
-    auto it = units_.find(u.name);
+    const std::string key = seed_unit_name(u.name);
+    auto it = units_.find(key);
     if (it == units_.end()) {
         UnitState s;
-        auto found = existing_units_.find(u.name);
+        s.name = u.name;
+        auto found = existing_units_.find(key);
         if (found != existing_units_.end()) {
             s.id = found->second.first;
             s.is_new = false;
             s.database_description = found->second.second;
         } else {
             s.id = next(last_unit_, 999, "unit (D_Unit)");
-            unit_order_.push_back(u.name);
+            unit_order_.push_back(key);
         }
-        it = units_.emplace(u.name, s).first;
+        it = units_.emplace(key, s).first;
     }
     UnitState &s = it->second;
     if (u.description) {
@@ -191,9 +194,9 @@ int Dictionary::decimation(const Decimation &d)
 void Dictionary::finish()
 {
     Rows rows("D_Unit", "id, name, description");
-    for (const std::string &name : unit_order_) {
-        const UnitState &s = units_.at(name);
-        rows.add({sql_integer(s.id), sql_text(name), sql_text(s.description.value_or(""))});
+    for (const std::string &key : unit_order_) {
+        const UnitState &s = units_.at(key);
+        rows.add({sql_integer(s.id), sql_text(s.name), sql_text(s.description.value_or(""))});
     }
     out_.write(rows);
 }

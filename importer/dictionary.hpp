@@ -50,7 +50,9 @@ public:
 private:
     int next(int &counter, int limit, const char *what);
 
+    // Units by their name as blockette 34 holds it (seed_unit_name).
     struct UnitState {
+        std::string name;  // as first written
         int id = 0;
         bool is_new = true;
         std::optional<std::string> description;
@@ -65,7 +67,7 @@ private:
 
     SqlOutput &out_;
     std::map<std::string, UnitState> units_;
-    std::map<std::string, std::pair<int, std::string>> existing_units_;  // name -> id, description
+    std::map<std::string, std::pair<int, std::string>> existing_units_;  // SEED name -> id, description
     std::vector<std::string> unit_order_;
     std::map<std::string, int> abbreviations_, comments_, poles_zeros_, decimations_;
     std::map<std::string, std::vector<Named>> coefficient_sets_, polynomials_;

@@ -1,6 +1,7 @@
 #include "seed_fields.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -44,6 +45,13 @@ std::string code_problem(std::string_view text, std::size_t min, std::size_t max
     if (text.size() < min) return "is empty";
     if (text.size() > max) return "is longer than its " + std::to_string(max) + " characters";
     return "";
+}
+
+std::string seed_unit_name(std::string_view name)
+{
+    std::string out;
+    for (char c : name) out += c == ' ' ? '.' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
 }
 
 namespace field {
@@ -115,7 +123,7 @@ private:
 };
 
 std::string optional_text(const std::optional<std::string> &s) { return s ? "=" + *s : "-"; }
-std::string unit_name(const std::optional<Unit> &u) { return u ? "=" + u->name : "-"; }
+std::string unit_name(const std::optional<Unit> &u) { return u ? "=" + seed_unit_name(u->name) : "-"; }
 
 std::string comments(const std::vector<Comment> &list)
 {

@@ -39,6 +39,10 @@ std::string text_problem(std::string_view text, std::size_t min, std::size_t max
 // Why a text cannot be a code of min to max letters and digits, or "".
 std::string code_problem(std::string_view text, std::size_t min, std::size_t max);
 
+// A unit name as blockette 34 holds it: the generator writes it in
+// capitals, blanks as dots ("m/s" and "M/S" are one unit there).
+std::string seed_unit_name(std::string_view name);
+
 // The fields, as the generator's blockettes lay them out.
 namespace field {
 extern const RealField station_latitude, station_longitude, station_elevation;

@@ -1,5 +1,7 @@
 #include "blockettes.hpp"
 
+#include <cstdio>
+
 namespace seed {
 namespace {
 
@@ -329,6 +331,39 @@ PolynomialBlockette parse_b062(const Line &line)
         p.coefficients.push_back(value_error(f, 15, "polynomial coefficient", "polynomial coefficient error"));
     f.done();
     return b;
+}
+
+namespace {
+
+// "TTT" and the length field of 7 + fields.size() characters.
+std::string framed(const char *type, const std::string &fields)
+{
+    char head[32];
+    std::snprintf(head, sizeof head, "%s%04zu", type, 7 + fields.size());
+    return head + fields;
+}
+
+std::string stage_field(int stage)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", stage);
+    return text;
+}
+
+}  // namespace
+
+// 41: key (4 digits) then name, symmetry, units, count, coefficients; 61:
+// stage (2 digits) then the same fields.
+std::string b061_from_b041(const Line &b041, int stage)
+{
+    return framed("061", stage_field(stage) + b041.text.substr(11));
+}
+
+// 42: key, name~, transfer type, units...; 62: transfer type, stage, units...
+std::string b062_from_b042(const Line &b042, int stage)
+{
+    std::size_t type = b042.text.find('~', 11) + 1;
+    return framed("062", b042.text.substr(type, 1) + stage_field(stage) + b042.text.substr(type + 1));
 }
 
 bool known_type(int type)

@@ -194,6 +194,13 @@ bool known_type(int type);
 // Comment, 41 and 61 a FirBlockette, 42 and 62 a PolynomialBlockette.
 Blockette parse_blockette(const Line &line);
 
+// A dictionary entry as the response blockette of a stage, for readers
+// that do not follow blockette 60: a 41 (one line of it) as a 61 of that
+// stage, a 42 as its 62, which has no name field. The fields are the
+// entry's text as it stands; the line one the reader has read. Stage 1 to 99.
+std::string b061_from_b041(const Line &b041, int stage);
+std::string b062_from_b042(const Line &b042, int stage);
+
 FormatEntry parse_b030(const Line &line);
 CommentEntry parse_b031(const Line &line);
 Abbreviation parse_b033(const Line &line);

@@ -9,13 +9,16 @@
 #include <set>
 
 #include "epochs.hpp"
+#include "fdsn_rules.hpp"
 #include "response.hpp"
 
 namespace seed {
 
 const char *severity_name(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
 
-const std::vector<CheckRule> &check_rules()
+namespace {
+
+const std::vector<CheckRule> &own_rules()
 {
     static const std::vector<CheckRule> rules = {
         {"text-length", Severity::warning, "a text is longer than its SEED field allows"},
@@ -38,6 +41,18 @@ const std::vector<CheckRule> &check_rules()
          "the response at the stage-0 frequency is not the stage-0 sensitivity within 1 % (error) or 0.1 % (warning)"},
         {"sensitivity-nyquist", Severity::warning, "the stage-0 frequency is above the channel's Nyquist frequency"},
     };
+    return rules;
+}
+
+}  // namespace
+
+const std::vector<CheckRule> &check_rules()
+{
+    static const std::vector<CheckRule> rules = [] {
+        std::vector<CheckRule> all = own_rules();
+        all.insert(all.end(), fdsn_rules().begin(), fdsn_rules().end());
+        return all;
+    }();
     return rules;
 }
 
@@ -77,15 +92,21 @@ public:
     std::vector<Finding> run()
     {
         dictionary_texts();
+        FdsnRules fdsn(inventory_, findings_);
         std::set<const ChannelEpoch *> checked;
         for (const StationEpoch &s : inventory_.stations) {
             station_texts(s);
+            fdsn.station(s);
             const ChannelEpoch *previous = nullptr;
             for (const auto &c : s.channels) {
                 within_station(s, *c);
                 coverage(s, previous, *c);
-                if (checked.insert(c.get()).second) channel(*c);
+                bool first = checked.insert(c.get()).second;
+                if (first) channel(*c);
                 previous = c.get();
+                // The validator's findings after the tree's own.
+                fdsn.channel_in_station(s, *c);
+                if (first) fdsn.channel(*c);
             }
         }
         return std::move(findings_);

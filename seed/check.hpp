@@ -1,6 +1,7 @@
 // Checks of a tree's responses and epochs: what data centres refuse
 // (gains that do not multiply to the sensitivity, units or rates that do
-// not chain, FIRs without unit gain, ...), as findings that a command
+// not chain, FIRs without unit gain, ...), and the rules of their
+// StationXML validator (fdsn_rules.hpp), as findings that a command
 // prints and other writers (a site of the network) can show.
 //
 // Each rule has a short stable id (check_rules()); a finding names its

@@ -1,6 +1,7 @@
 // seedtree response ROOT [--channel STA.NET.LOC.CHA]... [--fmin F] [--fmax F]
-// [--points N] [--stage N]: the complex response of channel epochs (or of
-// one stage) at log-spaced frequencies, as amplitude and phase.
+// [--points N] [--stage N] [--correct-delay]: the complex response of
+// channel epochs (or of one stage) at log-spaced frequencies, as amplitude
+// and phase.
 #include <CLI/CLI.hpp>
 
 #include <cmath>
@@ -50,6 +51,7 @@ int run_response(const ResponseArguments &a)
     note_dropped_repeats(inventory.dropped_repeats);
     std::vector<const ChannelEpoch *> epochs = select_channels(inventory, a.channels);
     const Dictionary &d = inventory.dictionary;
+    const DelayConvention convention = a.correct_delay ? DelayConvention::corrected : DelayConvention::causal;
     std::size_t failed = 0;
     for (const ChannelEpoch *e : epochs) {
         std::string out = "# " + e->codes() + " " + full_time(e->id.start) + " " + full_time(e->id.end);
@@ -83,7 +85,8 @@ int run_response(const ResponseArguments &a)
             try {
                 std::string lines;
                 for (double f : log_frequencies(a.fmin, fmax, a.points))
-                    lines += line_of(f, stage ? stage_response(*stage, f) : channel_response(*e, f));
+                    lines += line_of(f, stage ? stage_response(*stage, f, convention)
+                                              : channel_response(*e, f, convention));
                 out += lines;
             } catch (const ResponseError &error) {
                 problem = error.what();
@@ -109,9 +112,13 @@ Subcommand add_response_command(CLI::App &app)
     add_channel_option(*c, a->channels);
     add_frequency_options(*c, a->fmin, a->fmax, a->points);
     c->add_option("--stage", a->stage, "Only this stage (its gain included)")->check(CLI::Range(1, 99));
+    c->add_flag("--correct-delay", a->correct_delay,
+                "Phase as evalresp gives it: symmetric FIRs with zero phase, asymmetric FIRs advanced by their "
+                "blockette 57 correction");
     c->footer(
         "Per channel epoch a '#' line naming it, then 'frequency amplitude phase' per line (Hz; output per input "
-        "units; degrees). Digital stages are evaluated as stored and causal: the phase holds each FIR's delay.");
+        "units; degrees). Digital stages are evaluated as stored and causal, the phase holding each FIR's delay, "
+        "unless --correct-delay is given.");
     return {c, [a] { return run_response(*a); }};
 }
 

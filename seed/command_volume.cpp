@@ -1,5 +1,6 @@
 // seedtree volume ROOT -o FILE|- [--station STA.NET]... [--label TEXT]
-// [--organization TEXT]: one dataless SEED 2.4 volume of the tree.
+// [--organization TEXT] [--resolve-references]: one dataless SEED 2.4
+// volume of the tree.
 #include <CLI/CLI.hpp>
 
 #include <csignal>
@@ -49,6 +50,7 @@ int run_volume(const VolumeArguments &arguments)
 {
     VolumeOptions options;
     options.volume_time = volume_time();
+    options.resolve_references = arguments.resolve_references;
     Inventory inventory = read_tree(arguments.root, ReadOptions{arguments.stations});
     note_dropped_repeats(inventory.dropped_repeats);
     if (inventory.stations.empty())
@@ -83,6 +85,9 @@ Subcommand add_volume_command(CLI::App &app)
                       problem);
     check_text_option(*volume, "--organization", arguments->organization,
                       "Originating organization (default: the network's name from the dictionary)", problem);
+    volume->add_flag("--resolve-references", arguments->resolve_references,
+                     "Write each blockette 60 as the 61 or 62 it refers to, and no 41 or 42, for readers that "
+                     "know neither");
     volume->footer(
         "The volume time is now, or SOURCE_DATE_EPOCH (seconds since 1970) when set. FILE is written whole or "
         "not at all.");

@@ -34,6 +34,7 @@ struct VolumeArguments {
     std::string output;  // "-": standard output
     std::vector<std::string> stations;
     std::string label, organization;  // empty: the defaults
+    bool resolve_references = false;
 };
 
 struct StationXmlArguments {
@@ -51,6 +52,7 @@ struct ResponseArguments {
     double fmax = 0;  // 0: each channel's Nyquist frequency
     int points = 100;
     int stage = -1;  // -1: the whole channel
+    bool correct_delay = false;  // evalresp's phase convention, not the causal one
 };
 
 struct CheckArguments {

@@ -67,6 +67,12 @@ std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, co
     return out;
 }
 
+NestedDates nested_dates(const StationId &station, const ChannelId &channel)
+{
+    return {station.start.value > channel.start.value ? &station.start : &channel.start,
+            station.end.value < channel.end.value ? &station.end : &channel.end};
+}
+
 std::string full_time(const Time &time)
 {
     if (time.open()) return "(open)";

@@ -25,6 +25,15 @@ std::string station_of_channel_code(const std::string &code);
 // matches no channel epoch.
 std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, const std::vector<std::string> &codes);
 
+// A channel epoch's dates under a station epoch it is listed under, as
+// StationXML nests them: the later start and the earlier end, so that an
+// open end stays open only under an open station epoch. The channel's own
+// dates win ties.
+struct NestedDates {
+    const Time *start, *end;
+};
+NestedDates nested_dates(const StationId &station, const ChannelId &channel);
+
 // A time as "YYYY,DDD,HH:MM:SS" (".FFFF" added when it has a fraction);
 // "(open)" for an open end.
 std::string full_time(const Time &time);

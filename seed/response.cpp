@@ -135,25 +135,63 @@ Complex filter_response(const Filter &filter, double f, double rate)
     throw ResponseError(first_line(filter).source, "a polynomial is not a frequency response");
 }
 
-Complex stage_response(const Stage &stage, double f)
+namespace {
+
+const Fir *symmetric_fir(const Filter &filter)
+{
+    const auto *fir = std::get_if<Fir>(&filter.response);
+    return fir && (fir->symmetry == 'B' || fir->symmetry == 'C') && !fir->coefficients.empty() ? fir : nullptr;
+}
+
+// What evalresp reads as an asymmetric FIR.
+bool asymmetric_fir(const Filter &filter)
+{
+    if (const auto *fir = std::get_if<Fir>(&filter.response))
+        return fir->symmetry == 'A' && !fir->coefficients.empty();
+    const auto *c = std::get_if<Coefficients>(&filter.response);
+    return c && c->response_type == 'D' && !c->numerators.empty() && c->denominators.empty();
+}
+
+// sum(h_k cos(w (k - centre))): the FIR about its centre, real.
+double zero_phase(const Fir &fir, double w)
+{
+    std::vector<double> taps = expanded_coefficients(fir);
+    double centre = static_cast<double>(taps.size() - 1) / 2, sum = 0;
+    for (std::size_t k = 0; k < taps.size(); ++k) sum += taps[k] * std::cos(w * (static_cast<double>(k) - centre));
+    return sum;
+}
+
+}  // namespace
+
+Complex stage_response(const Stage &stage, double f, DelayConvention convention)
 {
     double rate = stage.decimation ? stage.decimation->input_rate.value : 0.0;
     Complex h = stage.sensitivity ? stage.sensitivity->gain.value : 1.0;
+    bool corrected = convention == DelayConvention::corrected, advance = false;
     for (const Filter &filter : stage.filters) {
         if (is_polynomial(filter)) continue;
         if (is_digital(filter) && !stage.decimation)
             throw ResponseError(first_line(filter).source,
                                 stage_text(stage.number) + " is digital and has no blockette 57: no input sample rate "
                                                            "to evaluate it at");
-        h *= filter_response(filter, f, rate);
+        const Fir *symmetric = corrected ? symmetric_fir(filter) : nullptr;
+        if (symmetric) {
+            need_rate(filter, rate, ("the FIR " + symmetric->name.text).c_str());
+            h *= zero_phase(*symmetric, two_pi * f / rate);
+        } else {
+            h *= filter_response(filter, f, rate);
+        }
+        advance = advance || (corrected && asymmetric_fir(filter));
     }
+    // Once for the stage: a second FIR of a stage continues the first.
+    if (advance) h *= std::polar(1.0, two_pi * f * stage.decimation->correction.value);
     return h;
 }
 
-Complex channel_response(const ChannelEpoch &epoch, double f)
+Complex channel_response(const ChannelEpoch &epoch, double f, DelayConvention convention)
 {
     Complex h = 1.0;
-    for (const Stage &s : epoch.stages) h *= stage_response(s, f);
+    for (const Stage &s : epoch.stages) h *= stage_response(s, f, convention);
     return h;
 }
 

@@ -12,7 +12,11 @@
 //
 // A digital filter is evaluated at its stage's input rate (blockette 57),
 // as stored and causal: a FIR's phase holds its whole delay and the
-// blockette 57 delay and correction are not applied.
+// blockette 57 delay and correction are not applied. The corrected
+// convention is evalresp's: a FIR stored symmetric (B, C) is evaluated
+// about its centre, with zero phase, and a stage of an asymmetric FIR (A,
+// or a 54 of type D with numerators only) is advanced by its blockette 57
+// correction; other stages stay as stored.
 #pragma once
 
 #include <complex>
@@ -46,12 +50,16 @@ std::complex<double> filter_response(const Filter &filter, double f, double rate
 // The 53's own transfer function times A0 (no stage gain).
 std::complex<double> poles_zeros_response(const PolesZeros &pz, double f, double rate);
 
+enum class DelayConvention { causal, corrected };
+
 // A stage: its filters (polynomials left out) times its gain (58; none
 // counts 1). Throws ResponseError when a filter cannot be evaluated.
-std::complex<double> stage_response(const Stage &stage, double f);
+std::complex<double> stage_response(const Stage &stage, double f,
+                                    DelayConvention convention = DelayConvention::causal);
 
 // The product of every stage's response.
-std::complex<double> channel_response(const ChannelEpoch &epoch, double f);
+std::complex<double> channel_response(const ChannelEpoch &epoch, double f,
+                                      DelayConvention convention = DelayConvention::causal);
 
 // points frequencies from fmin to fmax, log-spaced, both ends included
 // exactly; each rounded to 10 significant digits, so that a frequency as

@@ -16,6 +16,9 @@
 #include <numbers>
 #include <tuple>
 
+#include "epochs.hpp"
+#include "unit_names.hpp"
+
 namespace seed {
 
 bool xsd_double_text(std::string_view t)
@@ -310,7 +313,7 @@ public:
         xml_.start("Site");
         xml_.element("Name", id.site.text);
         xml_.end();
-        for (const auto &c : s.channels) channel(*c);
+        for (const auto &c : s.channels) channel(s, *c);
         xml_.end();
         ++summary_.stations;
     }
@@ -366,14 +369,18 @@ private:
         xml_.element("Elevation", xml_double(elevation));
     }
 
-    void channel(const ChannelEpoch &c)
+    // Under each station epoch it overlaps, with its dates clipped to that
+    // epoch: validators refuse a channel epoch that reaches outside its
+    // station's.
+    void channel(const StationEpoch &s, const ChannelEpoch &c)
     {
         const ChannelId &id = c.id;
         const Line &line = id.line;
         xml_.start("Channel");
         xml_.attribute("code", id.channel);
         xml_.attribute("locationCode", id.location);
-        dates(line, 52, id.start, id.end);
+        NestedDates nested = nested_dates(s.id, id);
+        dates(line, 52, *nested.start, *nested.end);
         if (!id.remark.text.empty()) xml_.element("Description", id.remark.text);
         for (const Comment &m : c.comments) comment(m, 59);
         coordinates(line, 52, id.latitude, id.longitude, id.elevation);
@@ -427,7 +434,7 @@ private:
     void units(const char *element, const UnitEntry &u)
     {
         xml_.start(element);
-        xml_.element("Name", u.name.text);
+        xml_.element("Name", stationxml_unit_name(u.name.text));
         if (!u.description.text.empty()) xml_.element("Description", u.description.text);
         xml_.end();
     }

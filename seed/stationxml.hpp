@@ -4,9 +4,11 @@
 // The mapping, element by element, is in the README ("seedtree
 // stationxml"); in short: one Network per network code, one Station per
 // station epoch, one Channel per channel epoch under every station epoch
-// it overlaps, and its Response stage by stage. Numbers carry the tree's
-// text when it is an xs:double; nothing StationXML cannot hold is written
-// approximately: such a value is an Error naming file, line and field.
+// it overlaps (its dates clipped to that epoch), and its Response stage by
+// stage, unit names spelled as validators accept them (unit_names.hpp).
+// Numbers carry the tree's text when it is an xs:double; nothing
+// StationXML cannot hold is written approximately: such a value is an
+// Error naming file, line and field.
 #pragma once
 
 #include <cstddef>

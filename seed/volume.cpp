@@ -119,14 +119,33 @@ namespace {
 // The far end SEED writers give an open epoch.
 const char *const open_end = "2599,365,23:59:59";
 
-void write_station(LogicalRecordWriter &writer, const StationEpoch &station)
+// A response line, or the blockettes a 60 refers to in its place.
+void add_response_line(LogicalRecordWriter &writer, const Line &line, const Dictionary &dictionary,
+                       const VolumeOptions &options)
+{
+    if (!options.resolve_references || framed_type(line) != 60) {
+        writer.add(line.text);
+        return;
+    }
+    // The reader has found every key in the dictionary.
+    for (const Reference::Stage &stage : parse_b060(line).stages)
+        for (int key : stage.keys) {
+            if (auto fir = dictionary.firs.find(key); fir != dictionary.firs.end())
+                for (const Line &piece : fir->second.lines) writer.add(b061_from_b041(piece, stage.stage));
+            else
+                writer.add(b062_from_b042(dictionary.polynomials.at(key).line, stage.stage));
+        }
+}
+
+void write_station(LogicalRecordWriter &writer, const StationEpoch &station, const Dictionary &dictionary,
+                   const VolumeOptions &options)
 {
     writer.begin_header('S');
     writer.add(station.id.line.text);
     for (const Comment &c : station.comments) writer.add(c.line.text);
     for (const auto &channel : station.channels) {
         writer.add(channel->id.line.text);
-        for (const Line &line : channel->response) writer.add(line.text);
+        for (const Line &line : channel->response) add_response_line(writer, line, dictionary, options);
         for (const Comment &c : channel->comments) writer.add(c.line.text);
     }
     writer.end_header();
@@ -135,20 +154,23 @@ void write_station(LogicalRecordWriter &writer, const StationEpoch &station)
 // Writes every header; starts receives the sequence number of each
 // station's first record.
 void write_headers(LogicalRecordWriter &writer, const Inventory &inventory,
-                   const std::vector<const StationEpoch *> &stations, const std::string &b010,
-                   const std::string &b011, std::vector<long> &starts)
+                   const std::vector<const StationEpoch *> &stations, const VolumeOptions &options,
+                   const std::string &b010, const std::string &b011, std::vector<long> &starts)
 {
     writer.begin_header('V');
     writer.add(b010);
     writer.add(b011);
     writer.end_header();
     writer.begin_header('A');
-    for (const Line &line : inventory.dictionary.lines) writer.add(line.text);
+    for (const Line &line : inventory.dictionary.lines) {
+        int type = framed_type(line);
+        if (!options.resolve_references || (type != 41 && type != 42)) writer.add(line.text);
+    }
     writer.end_header();
     starts.clear();
     for (const StationEpoch *s : stations) {
         starts.push_back(writer.next_sequence());
-        write_station(writer, *s);
+        write_station(writer, *s, inventory.dictionary, options);
     }
 }
 
@@ -172,11 +194,11 @@ void write_volume(const Inventory &inventory, const std::vector<const StationEpo
     for (const StationEpoch *s : stations) index.emplace_back(s->id.station_field, 0);
     std::vector<long> starts;
     LogicalRecordWriter counter;
-    write_headers(counter, inventory, stations, b010, station_index(index), starts);
+    write_headers(counter, inventory, stations, options, b010, station_index(index), starts);
     for (std::size_t i = 0; i < index.size(); ++i) index[i].second = starts[i];
 
     LogicalRecordWriter writer(sink);
-    write_headers(writer, inventory, stations, b010, station_index(index), starts);
+    write_headers(writer, inventory, stations, options, b010, station_index(index), starts);
 }
 
 }  // namespace seed

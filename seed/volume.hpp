@@ -53,6 +53,10 @@ struct VolumeOptions {
     std::string organization;  // blockette 10 field 8
     std::string label;         // blockette 10 field 9
     std::string volume_time;   // a SEED time, blockette 10 field 7
+    // Each blockette 60 written as the 61s and 62s it refers to, stage by
+    // stage, and no 41 or 42 in the abbreviation header: for readers that
+    // know neither (ObsPy's). Otherwise the tree's lines as they stand.
+    bool resolve_references = false;
 };
 
 // Text allowed in a variable field of at most max characters: printable
@@ -64,7 +68,8 @@ std::string volume_identifier(const std::string &begin, const std::string &end, 
 std::string station_index(const std::vector<std::pair<std::string, long>> &stations);
 
 // Writes the volume of the given station epochs (in the order given) and
-// the whole dictionary of the inventory. Checks every limit before the
+// the whole dictionary of the inventory (without 41 and 42 when references
+// are resolved). Checks every limit before the
 // first record reaches the sink.
 void write_volume(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
                   const VolumeOptions &options, const RecordSink &sink);

@@ -78,6 +78,23 @@ void remove_line(Tree &tree, const std::string &file, std::size_t number)
     tree[file] = text_of(lines);
 }
 
+// Inserts a line (its length field set) before line number, or at the end.
+void insert_line(Tree &tree, const std::string &file, std::size_t number, const std::string &line)
+{
+    auto lines = lines_of(tree.at(file));
+    lines.insert(lines.begin() + static_cast<long>(std::min(number - 1, lines.size())), reframe(line));
+    tree[file] = text_of(lines);
+}
+
+// Moves every file below directory from to directory to.
+void rename_directory(Tree &tree, const std::string &from, const std::string &to)
+{
+    Tree moved;
+    for (const auto &[path, text] : tree)
+        moved[path.compare(0, from.size() + 1, from + "/") == 0 ? to + path.substr(from.size()) : path] = text;
+    tree = moved;
+}
+
 // The coefficients of a blockette 61 line (after its 4-digit count).
 std::vector<double> fir_coefficients(const std::string &line, std::size_t &first)
 {
@@ -126,19 +143,31 @@ protected:
         return run("seedtree", {"check", root()}, {});
     }
 
-    // The one finding of the tree as change leaves it, and the status
-    // its severity gives.
-    void expect_finding(const std::function<void(Tree &)> &change, const std::string &finding, int epochs = 5)
+    // The findings of the tree as change leaves it, in order, and the
+    // status their severities give.
+    void expect_findings(const std::function<void(Tree &)> &change, const std::vector<std::string> &findings,
+                         int epochs = 5, int stations = 1)
     {
         Tree tree = *pristine;
         change(tree);
         if (HasFatalFailure()) return;
         auto r = check(tree);
-        bool error = finding.compare(0, 6, "error ") == 0;
-        EXPECT_EQ(r.status, error ? 1 : 0) << r.err;
+        std::size_t errors = 0;
+        std::string lines;
+        for (const auto &f : findings) {
+            errors += f.compare(0, 6, "error ") == 0;
+            lines += f + "\n";
+        }
+        EXPECT_EQ(r.status, errors ? 1 : 0) << r.err;
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.out, finding + "\n" + (error ? "1 error(s), 0 warning(s)" : "0 error(s), 1 warning(s)") +
-                             " in " + std::to_string(epochs) + " channel epoch(s) of 1 station epoch(s)\n");
+        EXPECT_EQ(r.out, lines + std::to_string(errors) + " error(s), " + std::to_string(findings.size() - errors) +
+                             " warning(s) in " + std::to_string(epochs) + " channel epoch(s) of " +
+                             std::to_string(stations) + " station epoch(s)\n");
+    }
+
+    void expect_finding(const std::function<void(Tree &)> &change, const std::string &finding, int epochs = 5)
+    {
+        expect_findings(change, {finding}, epochs);
     }
 
     std::string root() const { return dir / "tree"; }
@@ -228,32 +257,42 @@ TEST_F(SeedtreeCheck, ResponseAndGainRules)
             "stage 3 FIR FIR_HILL_1 is symmetric (29 coefficients) but stored with symmetry A: B would store half "
             "[HILL.XY/BHZ./B052:7]");
     // The long-period channel's sensitivity quoted at 0.6 Hz, above its Nyquist frequency (flat there).
-    expect_finding([](Tree &t) { edit(t, lhz, 7, swap("5.00000E-0200", "6.00000E-0100")); },
-                   "warning sensitivity-nyquist HILL.XY.00.LHZ 2003,182,00:00:00: the stage-0 frequency 0.6 Hz is "
-                   "above the Nyquist frequency 0.5 Hz [HILL.XY/LHZ.00/B052:7]");
+    expect_findings([](Tree &t) { edit(t, lhz, 7, swap("5.00000E-0200", "6.00000E-0100")); },
+                    {"warning sensitivity-nyquist HILL.XY.00.LHZ 2003,182,00:00:00: the stage-0 frequency 0.6 Hz is "
+                     "above the Nyquist frequency 0.5 Hz [HILL.XY/LHZ.00/B052:7]",
+                     "warning fdsn-411 HILL.XY.00.LHZ 2003,182,00:00:00: the stage-0 frequency 0.6 Hz is not below "
+                     "the Nyquist frequency 0.5 Hz [HILL.XY/LHZ.00/B052:7]"});
 }
 
 TEST_F(SeedtreeCheck, ChainAndSequenceRules)
 {
     const std::string at = "HILL.XY..BHZ 2003,182,00:00:00: ";
-    expect_finding([](Tree &t) { edit(t, bhz, 7, swap("~B0010010015", "~B0030010015")); },
-                   "error unit-chain " + at +
-                       "stage 3 takes V but the output units of stage 2 are COUNTS [HILL.XY/BHZ./B052:7]");
-    expect_finding([](Tree &t) { edit(t, bhz, 1, swap("2.0000E+01", "2.5000E+01")); },
-                   "error rate-chain " + at +
-                       "the last decimation (stage 5) gives 20 samples/s but the channel's sample rate is 25 "
-                       "[HILL.XY/BHZ./B052:1]");
+    // Each with the validator's own rule for the same fault.
+    expect_findings([](Tree &t) { edit(t, bhz, 7, swap("~B0010010015", "~B0030010015")); },
+                    {"error unit-chain " + at +
+                         "stage 3 takes V but the output units of stage 2 are COUNTS [HILL.XY/BHZ./B052:7]",
+                     "error fdsn-403 " + at + "stage 3 takes \"V\" but stage 2 gives \"counts\" [HILL.XY/BHZ./B052:7]"});
+    expect_findings([](Tree &t) { edit(t, bhz, 1, swap("2.0000E+01", "2.5000E+01")); },
+                    {"error rate-chain " + at +
+                         "the last decimation (stage 5) gives 20 samples/s but the channel's sample rate is 25 "
+                         "[HILL.XY/BHZ./B052:1]",
+                     "error fdsn-421 " + at +
+                         "the last decimation (stage 5) gives 20 samples/s but the channel's sample rate is 25 "
+                         "[HILL.XY/BHZ./B052:14]"});
     // The digitizer without its 57: the FIRs' rates still chain down to the channel's.
-    expect_finding([](Tree &t) { remove_line(t, bhz, 5); },
-                   "error decimation-missing " + at +
-                       "stage 2 is digital (coefficients (type D)) and has no blockette 57 [HILL.XY/BHZ./B052:4]");
-    expect_finding(
+    expect_findings([](Tree &t) { remove_line(t, bhz, 5); },
+                    {"error decimation-missing " + at +
+                         "stage 2 is digital (coefficients (type D)) and has no blockette 57 [HILL.XY/BHZ./B052:4]",
+                     "error fdsn-404 " + at +
+                         "stage 2 is digital (coefficients of type D) and has no decimation (57) [HILL.XY/BHZ./B052:4]"});
+    expect_findings(
         [](Tree &t) {
             edit(t, bhz, 13, swap("061047905", "061047906"));
             edit(t, bhz, 14, swap("005105", "005106"));
             edit(t, bhz, 15, swap("003505", "003506"));
         },
-        "error stage-sequence " + at + "stage 5 is missing: the stages are numbered 1 2 3 4 6 [HILL.XY/BHZ./B052:13]");
+        {"error stage-sequence " + at + "stage 5 is missing: the stages are numbered 1 2 3 4 6 [HILL.XY/BHZ./B052:13]",
+         "error fdsn-401 " + at + "the stages are numbered 1 2 3 4 6, not 1 to 5 [HILL.XY/BHZ./B052:13]"});
     expect_finding(
         [](Tree &t) {
             auto lines = lines_of(t.at(bhz));
@@ -263,21 +302,28 @@ TEST_F(SeedtreeCheck, ChainAndSequenceRules)
         },
         "error stage-sequence " + at +
             "stage 0 is not last: stage 5 follows the stage-0 sensitivity [HILL.XY/BHZ./B052:14]");
-    expect_finding([](Tree &t) { remove_line(t, bhz, 16); },
-                   "error sensitivity-missing " + at + "no stage-0 sensitivity (blockette 58 of stage 0) "
-                                                       "[HILL.XY/BHZ./B052:1]");
+    expect_findings([](Tree &t) { remove_line(t, bhz, 16); },
+                    {"error sensitivity-missing " + at + "no stage-0 sensitivity (blockette 58 of stage 0) "
+                                                         "[HILL.XY/BHZ./B052:1]",
+                     "error fdsn-416 " + at + "no stage-0 sensitivity (blockette 58 of stage 0) and no polynomial "
+                                              "stage [HILL.XY/BHZ./B052:1]"});
 }
 
 TEST_F(SeedtreeCheck, EpochAndTextRules)
 {
     const std::string lhz_at = "HILL.XY.00.LHZ ";
-    expect_finding([](Tree &t) { edit(t, lhz, 1, swap("~2003,182,00:00:00~", "~2003,100,00:00:00~")); },
-                   "warning epoch-station " + lhz_at +
-                       "2003,100,00:00:00: the channel epoch 2003,100,00:00:00 to 2599,365,23:59:59 is not inside "
-                       "the station epoch 2003,182,00:00:00 to 2599,365,23:59:59 it is listed under "
-                       "[HILL.XY/LHZ.00/B052:1]");
+    expect_findings([](Tree &t) { edit(t, lhz, 1, swap("~2003,182,00:00:00~", "~2003,100,00:00:00~")); },
+                    {"warning epoch-station " + lhz_at +
+                         "2003,100,00:00:00: the channel epoch 2003,100,00:00:00 to 2599,365,23:59:59 is not inside "
+                         "the station epoch 2003,182,00:00:00 to 2599,365,23:59:59 it is listed under "
+                         "[HILL.XY/LHZ.00/B052:1]",
+                     "error fdsn-212 " + lhz_at +
+                         "2003,100,00:00:00: the channel epoch 2003,100,00:00:00 to 2599,365,23:59:59 reaches outside "
+                         "the station epoch 2003,182,00:00:00 to 2599,365,23:59:59: StationXML clips it to "
+                         "2003,182,00:00:00 to 2599,365,23:59:59, but a volume keeps blockette 52's dates "
+                         "[HILL.XY/LHZ.00/B052:1]"});
     // A second epoch from 2010 while the first is still open (without comments of its own).
-    expect_finding(
+    expect_findings(
         [](Tree &t) {
             auto lines = lines_of(t.at(lhz));
             std::size_t n = lines.size();
@@ -288,9 +334,13 @@ TEST_F(SeedtreeCheck, EpochAndTextRules)
                 replace_in(line, "1.0000E-040001", "1.0000E-040000");
             });
         },
-        "error epoch-overlap " + lhz_at +
-            "2010,001,00:00:00: the channel epoch 2010,001,00:00:00 to 2599,365,23:59:59 overlaps the epoch "
-            "2003,182,00:00:00 to 2599,365,23:59:59 [HILL.XY/LHZ.00/B052:8]",
+        {"error epoch-overlap " + lhz_at +
+             "2010,001,00:00:00: the channel epoch 2010,001,00:00:00 to 2599,365,23:59:59 overlaps the epoch "
+             "2003,182,00:00:00 to 2599,365,23:59:59 [HILL.XY/LHZ.00/B052:8]",
+         "error fdsn-211 " + lhz_at +
+             "2010,001,00:00:00: the channel epoch 2010,001,00:00:00 to 2599,365,23:59:59 overlaps the epoch "
+             "2003,182,00:00:00 to 2599,365,23:59:59 under the station epoch from 2003,182,00:00:00 "
+             "[HILL.XY/LHZ.00/B052:8]"},
         6);
     // The same second epoch after the first has closed at the end of 2005:
     // four years without one inside the station epoch. Ends and starts one
@@ -319,6 +369,199 @@ TEST_F(SeedtreeCheck, EpochAndTextRules)
                                                                                        "the Northern Coastal Ranges")); },
                    "warning text-length H.A: B033 field 4 (abbreviation description) has 59 characters, at most 50 "
                    "[H.A:8]");
+}
+
+// The validator's rules: each tree breaks one (and the tree's own rules
+// where they see the same fault, or the validator's rules that fire
+// together), the demo's with targeted edits as above.
+TEST_F(SeedtreeCheck, ValidatorRules)
+{
+    const std::string bhe = "HILL.XY/BHE./B052", bhn = "HILL.XY/BHN./B052", ldo = "HILL.XY/LDO./B052";
+    const std::string bhz_at = "HILL.XY..BHZ 2003,182,00:00:00: ", bhe_at = "HILL.XY..BHE 2003,182,00:00:00: ";
+    const std::string lhz_at = "HILL.XY.00.LHZ 2003,182,00:00:00: ", ldo_at = "HILL.XY..LDO 2003,182,00:00:00: ";
+    // A second station epoch of the demo's, without comments, from start to end.
+    auto another_epoch = [](Tree &t, const std::string &start, const std::string &end) {
+        std::string line = lines_of(t.at("HILL.XY/B050")).front();
+        replace_in(line, "00000001Hill", "00000000Hill");
+        replace_in(line, "2003,182,00:00:00~2599,365,23:59:59~", start + "~" + end + "~");
+        insert_line(t, "HILL.XY/B050", 2, line);
+    };
+    const std::string volts = "0340024008VOLTAGE~Volts~";
+    struct Case {
+        const char *name;
+        std::function<void(Tree &)> change;
+        std::vector<std::string> findings;
+        int stations = 1;
+    } cases[] = {
+        {"101", [](Tree &t) { rename_directory(t, "HILL.XY", "HILL.Xy"); edit(t, "HILL.Xy/B050", 1, swap("~NXY", "~NXy")); },
+         {"error fdsn-101 HILL.Xy 2003,182,00:00:00: network code \"Xy\" is not 1 or 2 capital letters and digits "
+          "[HILL.Xy/B050:1]"}},
+        // The channel epochs moved out of the second station epoch.
+        {"111",
+         [&](Tree &t) {
+             another_epoch(t, "2003,200,00:00:00", "2003,365,23:59:59");
+             for (const std::string &file : {bhz, bhe, bhn, lhz, ldo})
+                 edit(t, file, 1, swap("~2003,182,00:00:00~", "~2004,001,00:00:00~"));
+         },
+         {"error fdsn-111 HILL.XY 2003,200,00:00:00: the station epoch 2003,200,00:00:00 to 2003,365,23:59:59 overlaps "
+          "the epoch 2003,182,00:00:00 to 2599,365,23:59:59 [HILL.XY/B050:2]"},
+         2},
+        {"201", [](Tree &t) { rename_directory(t, "HILL.XY", "hill.XY"); edit(t, "hill.XY/B050", 1, swap("HILL ", "hill ")); },
+         {"error fdsn-201 hill.XY 2003,182,00:00:00: station code \"hill\" is not 1 to 5 capital letters and digits "
+          "[hill.XY/B050:1]"}},
+        {"210", [&](Tree &t) { another_epoch(t, "2001,001,00:00:00", "2000,001,00:00:00"); },
+         {"error fdsn-210 HILL.XY 2001,001,00:00:00: the station epoch ends at 2000,001,00:00:00, not after its start "
+          "[HILL.XY/B050:2]"},
+         2},
+        {"222", [&](Tree &t) { edit(t, bhe, 1, swap(" 37.876499-122", " 37.886499-122")); },
+         {"warning fdsn-222 " + bhe_at + "the channel is 1.11195 km from its station epoch from 2003,182,00:00:00 (at "
+                                         "most 1 km) [HILL.XY/BHE./B052:1]"}},
+        {"223", [&](Tree &t) { edit(t, bhe, 1, swap("-122.235100   93.0", "-122.235100 1193.0")); },
+         {"warning fdsn-223 " + bhe_at + "the channel's elevation 1193.0 m is 1100 m from its station's 93.0 m (at "
+                                         "most 1000 m) [HILL.XY/BHE./B052:1]"}},
+        {"301",
+         [](Tree &t) {
+             rename_directory(t, "HILL.XY/BHE.", "HILL.XY/BH.");
+             edit(t, "HILL.XY/BH./B052", 1, swap("  BHE0000", "  BH 0000"));
+         },
+         {"error fdsn-301 HILL.XY..BH 2003,182,00:00:00: channel code \"BH\" is not 3 capital letters and digits "
+          "[HILL.XY/BH./B052:1]"}},
+        {"302",
+         [](Tree &t) {
+             rename_directory(t, "HILL.XY/LHZ.00", "HILL.XY/LHZ.0a");
+             edit(t, "HILL.XY/LHZ.0a/B052", 1, swap("00LHZ", "0aLHZ"));
+         },
+         {"error fdsn-302 HILL.XY.0a.LHZ 2003,182,00:00:00: location code \"0a\" is not 0 to 2 capital letters and "
+          "digits [HILL.XY/LHZ.0a/B052:1]"}},
+        {"303",
+         [&](Tree &t) {
+             insert_line(t, "H.A", 99, "0340000008BOGUS~Made up~");
+             edit(t, bhe, 1, swap("~002003 37", "~002008 37"));
+         },
+         {"error fdsn-303 " + bhe_at + "calibration units \"BOGUS\" are not a unit name validators accept "
+                                       "[HILL.XY/BHE./B052:1]"}},
+        {"304", [&](Tree &t) { edit(t, bhe, 1, swap("  BHE0000001~", "  BHE0000000~")); },
+         {"warning fdsn-304 " + bhe_at + "no sensor description (B052 field 6, instrument identifier, is 0) "
+                                         "[HILL.XY/BHE./B052:1]"}},
+        {"305", [&](Tree &t) { edit(t, bhe, 1, swap("2.0000E+01", "0.0000E+00")); },
+         {"error rate-chain " + bhe_at + "the last decimation (stage 5) gives 20 samples/s but the channel's sample "
+                                         "rate is 0 [HILL.XY/BHE./B052:1]",
+          "warning fdsn-305 " + bhe_at + "the sample rate is 0 but the channel has a response [HILL.XY/BHE./B052:1]"}},
+        {"310", [&](Tree &t) { edit(t, lhz, 1, swap("~2599,365,23:59:59~", "~2003,182,00:00:00~")); },
+         {"error fdsn-310 " + lhz_at + "the channel epoch ends at 2003,182,00:00:00, not after its start "
+                                       "[HILL.XY/LHZ.00/B052:1]"}},
+        // The seismometer's units volts throughout.
+        {"321",
+         [&](Tree &t) {
+             edit(t, bhz, 1, swap("~002003 37", "~003003 37"));
+             edit(t, bhz, 2, swap("A01002003", "A01003003"));
+         },
+         {"warning fdsn-321 " + bhz_at + "instrument code H: the response takes \"V\" and gives \"counts\", where "
+                                         "validators expect m/s (or m/s**2) in and counts out [HILL.XY/BHZ./B052:2]"}},
+        {"332", [&](Tree &t) { edit(t, bhn, 1, swap("   93.0  0.0  0.0  0.0", "   93.0  0.0 30.0  0.0")); },
+         {"warning fdsn-332 HILL.XY..BHN 2003,182,00:00:00: azimuth 30.0 and dip 0.0 are not those of a north "
+          "component (azimuth within 5 degrees of 0 or 180, dip within 5 of 0) [HILL.XY/BHN./B052:1]"}},
+        {"333", [&](Tree &t) { edit(t, bhe, 1, swap("  0.0 90.0  0.0", "  0.0 60.0  0.0")); },
+         {"warning fdsn-333 " + bhe_at + "azimuth 60.0 and dip 0.0 are not those of an east component (azimuth within "
+                                         "5 degrees of 90 or 270, dip within 5 of 0) [HILL.XY/BHE./B052:1]"}},
+        // Flagged HEALTH, a channel is exempt from the orientation rules.
+        {"333 exempt",
+         [&](Tree &t) {
+             edit(t, bhe, 1, [](std::string &l) {
+                 replace_in(l, "  0.0 90.0  0.0", "  0.0 60.0  0.0");
+                 replace_in(l, "CG~", "CGH~");
+             });
+         },
+         {}},
+        {"334", [&](Tree &t) { edit(t, bhz, 1, swap("  0.0-90.0", "  0.0-80.0")); },
+         {"warning fdsn-334 " + bhz_at + "azimuth 0.0 and dip -80.0 are not those of a vertical component (azimuth "
+                                         "within 5 degrees of 0, dip within 5 of -90 or 90) [HILL.XY/BHZ./B052:1]"}},
+        // Between the seismometer and the digitizer, a unit of its own.
+        {"402",
+         [&](Tree &t) {
+             insert_line(t, "H.A", 99, volts);
+             edit(t, bhz, 2, swap("A01002003", "A01002008"));
+             edit(t, bhz, 4, swap("D02003001", "D02008001"));
+         },
+         {"error fdsn-402 " + bhz_at + "units \"VOLTAGE\" (stage 1 output, stage 2 input) are not a unit name "
+                                       "validators accept [HILL.XY/BHZ./B052:2]"}},
+        {"402 case",
+         [&](Tree &t) {
+             insert_line(t, "H.A", 99, "0340000008Unknown~Volts~");
+             edit(t, bhz, 2, swap("A01002003", "A01002008"));
+             edit(t, bhz, 4, swap("D02003001", "D02008001"));
+         },
+         {"warning fdsn-402 " + bhz_at + "units \"Unknown\" (stage 1 output, stage 2 input) are a unit name "
+                                         "validators accept only in another case [HILL.XY/BHZ./B052:2]"}},
+        // The barometer ends in a stage back to volts.
+        {"406",
+         [&](Tree &t) {
+             insert_line(t, ldo, 99, "0530000A03001003 1.00000E+00 1.00000E+00000000");
+             insert_line(t, ldo, 99, "058003503 1.00000E+00 1.00000E+0000");
+         },
+         {"error fdsn-406 " + ldo_at + "the last stage gives \"V\", not counts [HILL.XY/LDO./B052:6]"}},
+        // A FIR's gain quoted at 2 Hz: the gains are not all at the sensitivity's frequency.
+        {"410",
+         [&](Tree &t) {
+             edit(t, bhz, 16, swap(" 6.29145E+08", "-6.29145E+08"));
+             edit(t, bhz, 9, swap("1.00000E+00 1.00000E+00", "1.00000E+00 2.00000E+00"));
+         },
+         {"error fdsn-410 " + bhz_at + "the stage-0 sensitivity is -6.29145E+08, not above 0 [HILL.XY/BHZ./B052:16]"}},
+        {"412", [&](Tree &t) { edit(t, bhz, 16, swap("6.29145E+08", "6.67000E+08")); },
+         {"error gain-product " + bhz_at + "the stage gains multiply to 6.29145e+08 but the stage-0 sensitivity is "
+                                           "6.67e+08 (5.68 % apart) [HILL.XY/BHZ./B052:16]",
+          "error response-sensitivity " + bhz_at + "the response is 6.29153e+08 at 1 Hz but the stage-0 sensitivity "
+                                                   "is 6.67e+08 (5.67 % apart) [HILL.XY/BHZ./B052:16]",
+          "error fdsn-412 " + bhz_at + "the stage gains, all at 1 Hz, multiply to 6.29145e+08 but the stage-0 "
+                                       "sensitivity is 6.67e+08 (more than 5 % apart) [HILL.XY/BHZ./B052:16]"}},
+        // The seismometer's gain moved into the digitizer's.
+        {"413",
+         [&](Tree &t) {
+             remove_line(t, bhz, 3);
+             edit(t, bhz, 5, swap("4.19430E+05", "6.29145E+08"));
+         },
+         {"error fdsn-413 " + bhz_at + "stage 1 has no gain (blockette 58) [HILL.XY/BHZ./B052:2]"}},
+        {"414", [&](Tree &t) { edit(t, bhz, 3, swap("1.50000E+03 1.00000E+00", "1.50000E+03 0.00000E+00")); },
+         {"error fdsn-414 " + bhz_at + "stage 1 has a zero at 0, where the response is 0, but its gain is given at 0 "
+                                       "Hz [HILL.XY/BHZ./B052:2]"}},
+        {"415", [&](Tree &t) { insert_line(t, ldo, 99, "058003500 4.19430E+05 0.00000E+0000"); },
+         {"error fdsn-415 " + ldo_at + "a polynomial stage and a stage-0 sensitivity: StationXML describes the "
+                                       "channel by an InstrumentPolynomial, without an InstrumentSensitivity "
+                                       "[HILL.XY/LDO./B052:6]"}},
+        // The long-period digitizer as an analog gain, without its 57.
+        {"420",
+         [&](Tree &t) {
+             edit(t, lhz, 4, swap("0540024D02", "0540024A02"));
+             remove_line(t, lhz, 5);
+         },
+         {"warning fdsn-420 " + lhz_at + "no stage has a decimation (blockette 57) [HILL.XY/LHZ.00/B052:1]"}},
+        // FIR_HILL_2 at 120 samples/s, decimating by 3 to the same 40.
+        {"422", [&](Tree &t) { edit(t, bhz, 11, swap("048.0000E+010000200000", "041.2000E+020000300000")); },
+         {"error rate-chain " + bhz_at + "stage 4 takes 120 samples/s but stage 3 gives 80 [HILL.XY/BHZ./B052:11]",
+          "error fdsn-422 " + bhz_at + "stage 4 takes 120 samples/s but stage 3 gives 80 [HILL.XY/BHZ./B052:11]"}},
+        {"423",
+         [&](Tree &t) {
+             insert_line(t, bhz, 16, "0570000062.0000E+010000100000 0.0000E+00 0.0000E+00");
+             insert_line(t, bhz, 17, "058003506 1.00000E+00 1.00000E+0000");
+         },
+         {"error fdsn-423 " + bhz_at + "stage 6 has a decimation and a gain but no filter [HILL.XY/BHZ./B052:16]"}},
+        // Volts between the first two FIRs.
+        {"424",
+         [&](Tree &t) {
+             edit(t, bhz, 7, swap("~B0010010015", "~B0010030015"));
+             edit(t, bhz, 10, swap("~C0010010016", "~C0030010016"));
+         },
+         {"error fdsn-424 " + bhz_at + "stage 3 has a decimation but gives \"V\", not counts [HILL.XY/BHZ./B052:7]"}},
+        // The seismometer decimating by 1 at the digitizer's rate.
+        {"425", [&](Tree &t) { insert_line(t, bhz, 3, "0570000011.6000E+020000100000 0.0000E+00 0.0000E+00"); },
+         {"error fdsn-424 " + bhz_at + "stage 1 has a decimation but gives \"V\", not counts [HILL.XY/BHZ./B052:2]",
+          "error fdsn-425 " + bhz_at + "stage 1 is analog (poles and zeros of type A) and has a decimation "
+                                       "[HILL.XY/BHZ./B052:3]"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        expect_findings(c.change, c.findings, 5, c.stations);
+    }
 }
 
 // A number wider than its field shifts every field after it: the reader

@@ -151,7 +151,9 @@ protected:
         auto r = run("seedtree", all, {});
         EXPECT_EQ(r.status, 0) << r.err;
         harness::write_file(dir / "response.out", r.out);
-        Agreement a = compare(r.out, reader("seed_response_curve.py", "curve " + root, dir / "response.out", dir));
+        bool corrected = std::find(args.begin(), args.end(), "--correct-delay") != args.end();
+        Agreement a = compare(r.out, reader("seed_response_curve.py", (corrected ? "curve --correct-delay " : "curve ") + root,
+                                            dir / "response.out", dir));
         if (output) *output = r.out;
         return a;
     }
@@ -175,6 +177,12 @@ TEST_F(SeedtreeResponse, ResponsesAgreeWithIndependentEvaluation)
             // 6 channel epochs, 50 frequencies each up to each Nyquist frequency.
             Agreement a = agree(root, {"--points", "50"}, out);
             EXPECT_EQ(a.points, 6u * 50u);
+            // evalresp's phase: the long FIRs of symmetry A advanced by their corrections (none
+            // here), those of B and C about their centres.
+            Agreement c = agree(root, {"--points", "50", "--correct-delay"});
+            EXPECT_EQ(c.points, 6u * 50u);
+            a.amplitude = std::max(a.amplitude, c.amplitude);
+            a.phase = std::max(a.phase, c.phase);
             for (const char *stage : {"1", "3", "5"}) {
                 Agreement s = agree(root, {"--points", "50", "--stage", stage, "--channel", "HILL.XY..BHE"});
                 EXPECT_EQ(s.points, 50u);
@@ -241,10 +249,10 @@ std::string b54(char type, int stage, int in, int out, std::initializer_list<dou
     return framed("054", body);
 }
 
-std::string b57(int stage, double rate, int factor)
+std::string b57(int stage, double rate, int factor, double correction = 0)
 {
     char body[64];
-    std::snprintf(body, sizeof body, "%02d%10.4E%05d00000%11.4E%11.4E", stage, rate, factor, 0.0, 0.0);
+    std::snprintf(body, sizeof body, "%02d%10.4E%05d00000%11.4E%11.4E", stage, rate, factor, correction, correction);
     return framed("057", body);
 }
 
@@ -270,7 +278,7 @@ TEST_F(SeedtreeResponse, EveryKindOfBlocketteAgrees)
                         b58(1, 100) + "\n" + b54('A', 2, 3, 3, {1.0, 0.01}, {1.0, 0.002, 1e-5}) + "\n" + b58(2, 1) +
                         "\n" + b53('D', 3, 3, 1, 0.3, {-1, 0}, {0.5, 0.2, 0.5, -0.2}) + "\n" + b57(3, 200, 1) + "\n" +
                         b58(3, 1000) + "\n" + b54('D', 4, 1, 1, {0.2, 0.3, 0.2}, {1.0, -0.4, 0.1}) + "\n" +
-                        b57(4, 200, 2) + "\n" + fir + "\n" + b57(5, 100, 1) + "\n" + b58(5, 1) + "\n" +
+                        b57(4, 200, 2) + "\n" + fir + "\n" + b57(5, 100, 1, 0.03) + "\n" + b58(5, 1) + "\n" +
                         b58(0, 1e5) + "\n";
     fs::create_directories(root + "/HILL.XY/HHZ.00");
     harness::write_file(root + "/HILL.XY/HHZ.00/B052", lines);
@@ -282,6 +290,20 @@ TEST_F(SeedtreeResponse, EveryKindOfBlocketteAgrees)
         EXPECT_EQ(s.points, 50u);
         a.amplitude = std::max(a.amplitude, s.amplitude);
         a.phase = std::max(a.phase, s.phase);
+    }
+    // evalresp's phase: the skewed FIR advanced by its 0.03 s, the IIR stages as stored.
+    for (const char *stage : {"", "4", "5"}) {
+        std::vector<std::string> args = {"--channel", "HILL.XY.00.HHZ", "--fmin", "0.01", "--points", "50"};
+        if (*stage) args.insert(args.end(), {"--stage", stage});
+        std::string causal, corrected;
+        agree(root, args, &causal);
+        args.push_back("--correct-delay");
+        Agreement s = agree(root, args, &corrected);
+        EXPECT_EQ(s.points, 50u);
+        a.amplitude = std::max(a.amplitude, s.amplitude);
+        a.phase = std::max(a.phase, s.phase);
+        // The IIR of stage 4 keeps its phase; the FIR's moves.
+        EXPECT_EQ(causal == corrected, std::string(stage) == "4") << stage;
     }
     std::printf("every kind: amplitude %.3g relative, phase %.3g degrees\n", a.amplitude, a.phase);
     EXPECT_LE(a.amplitude, 1e-6);

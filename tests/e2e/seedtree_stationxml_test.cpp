@@ -18,6 +18,7 @@
 #include "error.hpp"
 #include "harness.hpp"
 #include "stationxml.hpp"
+#include "unit_names.hpp"
 
 using harness::Env;
 using harness::run;
@@ -27,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string schema = std::string(DEMO_DIR) + "/../../shared/fdsn-station-1.2.xsd";
+const std::string unit_list = std::string(DEMO_DIR) + "/../../shared/stationxml-units.txt";
 const std::string checker = std::string(READERS_DIR) + "/stationxml_check.py";
 // SOURCE_DATE_EPOCH 1700000000: 2023-11-14 22:13:20 UTC.
 const Env fixed_time = {{"SOURCE_DATE_EPOCH", "1700000000"}};
@@ -83,10 +85,13 @@ protected:
         return true;
     }
 
-    // The checker agrees with the tree, and computed responses channels.
+    // The checker agrees with the tree, and computed responses channels;
+    // unit names spelled as the validators' list has them, when it is there.
     void expect_reads_back(const std::string &document, const std::string &tree, std::size_t responses)
     {
-        auto r = run("/usr/bin/python3", {checker, document, tree}, {});
+        std::vector<std::string> args = {checker, document, tree};
+        if (harness::file_exists(unit_list)) args.insert(args.begin() + 1, {"--units", unit_list});
+        auto r = run("/usr/bin/python3", args, {});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(count_lines(r.out), responses) << r.out;
     }
@@ -191,6 +196,85 @@ TEST_F(SeedtreeStationXml, HeaderSameBytesEverywhereAndSelection)
     auto now = run("seedtree", {"stationxml", dir / "tree"}, {});
     ASSERT_EQ(now.status, 0);
     EXPECT_EQ(now.out.find("2023-11-14T22:13:20Z"), std::string::npos);
+}
+
+// The demo's LHZ from 2000 on, across both station epochs: under each it
+// stands with its dates clipped to that epoch, with its whole response;
+// the volume keeps blockette 52's dates under both.
+TEST_F(SeedtreeStationXml, ChannelEpochAcrossTwoStationEpochsNests)
+{
+    Env env = {{"RESPONSE_DB", db->alias()}, {"DATA_ROOT", dir / "tree"}};
+    for (const char *day : {"2000/01/01", "2004/01/01"})
+        ASSERT_EQ(run("Quorvex", {"HILL.XY", day, "00:00:00", "a"}, env, dir.path()).status, 0);
+    auto before = run("seedtree", {"stationxml", dir / "tree"}, fixed_time);
+    ASSERT_EQ(before.status, 0) << before.err;
+    edit_line(dir / "tree/HILL.XY/LHZ.00/B052", 1, "~2003,182,00:00:00~", "~2000,001,00:00:00~");
+    auto r = run("seedtree", {"stationxml", dir / "tree", "-o", dir / "across.xml"}, fixed_time);
+    ASSERT_EQ(r.status, 0) << r.err;
+    bool validated = validates(dir / "across.xml");
+    expect_reads_back(dir / "across.xml", dir / "tree", 6);
+
+    const std::string doc = harness::read_file(dir / "across.xml");
+    auto element = [](const std::string &text, std::size_t from, const std::string &name) {
+        std::size_t end = text.find("</" + name + ">", from);
+        return text.substr(from, end == std::string::npos ? 0 : end - from);
+    };
+    const std::string tag = "<Channel code=\"LHZ\" locationCode=\"00\" ";
+    std::size_t first = doc.find(tag), second = doc.find(tag, first + 1);
+    ASSERT_NE(second, std::string::npos) << doc;
+    EXPECT_EQ(doc.find(tag, second + 1), std::string::npos);
+    auto at = [&doc](std::size_t from, const std::string &text) { return doc.compare(from, text.size(), text) == 0; };
+    EXPECT_TRUE(at(first + tag.size(), "startDate=\"2000-01-01T00:00:00Z\" endDate=\"2003-06-30T23:59:59Z\">"))
+        << doc.substr(first, 200);
+    EXPECT_TRUE(at(second + tag.size(), "startDate=\"2003-07-01T00:00:00Z\">")) << doc.substr(second, 200);
+    // Each station epoch holds its channel epochs.
+    EXPECT_LT(doc.rfind("<Station code=\"HILL\" startDate=\"1998-01-01T00:00:00Z\" endDate=\"2003-06-30T23:59:59Z\">",
+                        first), first);
+    EXPECT_GT(doc.find("<Station code=\"HILL\" startDate=\"2003-07-01T00:00:00Z\">"), first);
+    EXPECT_LT(doc.find("<Station code=\"HILL\" startDate=\"2003-07-01T00:00:00Z\">"), second);
+    // The response as before the edit, under both.
+    const std::string response = element(before.out, before.out.find("<Response>", before.out.find(tag)), "Response");
+    EXPECT_FALSE(response.empty());
+    EXPECT_EQ(element(doc, doc.find("<Response>", first), "Response"), response);
+    EXPECT_EQ(element(doc, doc.find("<Response>", second), "Response"), response);
+
+    ASSERT_EQ(run("seedtree", {"volume", dir / "tree", "-o", dir / "across.seed"}, fixed_time).status, 0);
+    auto volume = run("/usr/bin/python3", {std::string(READERS_DIR) + "/seed_volume.py", dir / "across.seed"}, {});
+    ASSERT_EQ(volume.status, 0) << volume.err;
+    std::istringstream b052(harness::read_file(dir / "tree/HILL.XY/LHZ.00/B052"));
+    std::string head;
+    std::getline(b052, head);
+    std::size_t heads = 0;
+    std::istringstream lines(volume.out);
+    for (std::string line; std::getline(lines, line);) heads += line == "S\t" + head;
+    EXPECT_EQ(heads, 2u);
+    skip_unless_validated(validated);
+}
+
+// The validators' unit names, and the spelling of SEED's names in them.
+TEST(StationXmlUnits, TableIsTheValidatorsListAndSpellsSeedNames)
+{
+    std::vector<std::string_view> table = seed::accepted_unit_names();
+    EXPECT_EQ(seed::stationxml_unit_name("M/S"), "m/s");
+    EXPECT_EQ(seed::stationxml_unit_name("M/S**2"), "m/s**2");
+    EXPECT_EQ(seed::stationxml_unit_name("COUNTS"), "counts");
+    EXPECT_EQ(seed::stationxml_unit_name("COUNT"), "count");
+    EXPECT_EQ(seed::stationxml_unit_name("DEGC"), "degC");
+    EXPECT_EQ(seed::stationxml_unit_name("MBAR"), "mbar");
+    EXPECT_EQ(seed::stationxml_unit_name("PA"), "Pa");
+    // No entry, or several: as it stands.
+    for (const char *name : {"C", "UNKNOWN", "Unknown", "VOLTAGE", ""})
+        EXPECT_EQ(seed::stationxml_unit_name(name), name);
+    EXPECT_EQ(seed::unit_name_status("m/s"), seed::UnitNameStatus::accepted);
+    EXPECT_EQ(seed::unit_name_status("M/S"), seed::UnitNameStatus::case_differs);
+    EXPECT_EQ(seed::unit_name_status("C"), seed::UnitNameStatus::unknown);
+
+    if (!harness::file_exists(unit_list)) GTEST_SKIP() << "no validators' unit list at " << unit_list << " to compare";
+    std::vector<std::string> listed;
+    std::istringstream in(harness::read_file(unit_list));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') listed.push_back(line);
+    EXPECT_EQ(std::vector<std::string>(table.begin(), table.end()), listed);
 }
 
 // Each tree differs from the demo station in one value that StationXML

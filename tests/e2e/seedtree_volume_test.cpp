@@ -145,12 +145,12 @@ protected:
 
     // The demo request through Mebrisk, twice: every record is in the tree
     // twice, and BHZ's second epoch once more for each station epoch run.
-    void make_demo_tree(const Env &flags)
+    void make_demo_tree(const Env &flags, const std::string &name = "tree")
     {
         harness::write_file(dir / "req", harness::read_file(std::string(DEMO_DIR) + "/req"));
         Env env = flags;
         env.emplace("RESPONSE_DB", db->alias());
-        env.emplace("DATA_ROOT", dir / "tree");
+        env.emplace("DATA_ROOT", dir / name);
         for (int i = 0; i < 2; ++i) ASSERT_EQ(run("Mebrisk", {}, env, dir.path()).status, 0);
     }
 
@@ -233,6 +233,83 @@ TEST_F(SeedtreeVolume, ListShowsEveryEpochUnderEachStationEpoch)
               "  BHN.  2003,182,00:00:00  2599,365,23:59:59  rate 2.0000E+01  stages 5  sensitivity 6.29145E+08 at 1.00000E+00\n"
               "  BHZ.  2003,182,00:00:00  2599,365,23:59:59  rate 2.0000E+01  stages 5  sensitivity 6.29145E+08 at 1.00000E+00\n"
               "  LHZ.00  2003,182,00:00:00  2599,365,23:59:59  rate 1.0000E+00  stages 2  sensitivity 6.29145E+08 at 5.00000E-02\n");
+}
+
+// The header tree of a volume's blockettes as the reader prints them: H.A
+// from the abbreviation header, and each 52 with the response lines after
+// it in the B052 of its directory (comments left out).
+void write_tree_of_volume(const std::vector<std::string> &lines, const std::string &root)
+{
+    auto trimmed = [](std::string s) {
+        s.erase(s.find_last_not_of(' ') + 1);
+        return s.substr(std::min(s.find_first_not_of(' '), s.size()));
+    };
+    std::map<std::string, std::string> files;
+    std::string station, channel;
+    for (const std::string &l : lines) {
+        std::string b = l.substr(2), type = b.substr(0, 3);
+        if (l[0] == 'A')
+            files["H.A"] += b + "\n";
+        else if (type == "050")
+            station = trimmed(b.substr(7, 5)) + "." + trimmed(b.substr(b.size() - 2));
+        else if (type == "052")
+            channel = station + "/" + trimmed(b.substr(9, 3)) + "." + trimmed(b.substr(7, 2));
+        if (l[0] == 'S' && type != "050" && type != "051" && type != "059") files[channel + "/B052"] += b + "\n";
+    }
+    for (const auto &[path, text] : files) {
+        std::filesystem::create_directories(std::filesystem::path(root + "/" + path).parent_path());
+        harness::write_file(root + "/" + path, text);
+    }
+}
+
+// A tree with dictionary references (41 and 42, the barometer's
+// polynomial too) as a volume of resolved references: no 41, 42 or 60 in
+// it, the responses the independent reader gets from it are the tree's,
+// and the plain tree's but for the polynomial's valid frequencies, which
+// the generator writes otherwise in 42 and 62.
+TEST_F(SeedtreeVolume, ResolvedReferencesGiveThePlainTreesResponses)
+{
+    if (std::system("python3 -c '' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 for the reader";
+    for (const auto &[name, flags] : {std::pair{"tree", Env{{"USE_LOOKUP", ""}, {"USE_ABPOLY", ""}}}, std::pair{"plain", Env{}}}) {
+        make_demo_tree(flags, name);
+        Env env = flags;
+        env.emplace("RESPONSE_DB", db->alias());
+        env.emplace("DATA_ROOT", dir / name);
+        ASSERT_EQ(run("Quorvex", {"HILL.XY:LDO", "2003/07/01", "00:00:00", "c"}, env, dir.path()).status, 0);
+    }
+    auto r = run("seedtree", {"volume", dir / "tree", "-o", dir / "resolved.seed", "--resolve-references"}, fixed_time);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ReaderResult resolved = read_volume(dir / "resolved.seed", dir);
+    ASSERT_EQ(resolved.status, 0) << resolved.problems;
+    std::map<std::string, int> types;
+    for (const auto &line : resolved.lines) ++types[line.substr(2, 3)];
+    for (const char *type : {"041", "042", "060"}) EXPECT_EQ(types[type], 0) << type;
+    EXPECT_GT(types["061"], 0);
+    EXPECT_GT(types["062"], 0);
+    // By default the tree's lines as they stand.
+    ASSERT_EQ(run("seedtree", {"volume", dir / "tree", "-o", dir / "default.seed"}, fixed_time).status, 0);
+    ReaderResult plain_lines = read_volume(dir / "default.seed", dir);
+    EXPECT_GT(std::count_if(plain_lines.lines.begin(), plain_lines.lines.end(),
+                            [](const std::string &l) { return l.compare(2, 3, "060") == 0; }), 0);
+
+    write_tree_of_volume(std::vector<std::string>(resolved.lines.begin() + 2, resolved.lines.end()), dir / "back");
+    const std::string dump = std::string(READERS_DIR) + "/seed_response_curve.py";
+    auto back = run("/usr/bin/python3", {dump, "dump", dir / "back"}, {});
+    auto tree = run("/usr/bin/python3", {dump, "dump", dir / "tree"}, {});
+    auto plain = run("/usr/bin/python3", {dump, "dump", dir / "plain"}, {});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(back.out, tree.out);
+    auto without_valid_frequencies = [](const std::string &text) {
+        std::string out;
+        for (std::string line : lines_of(text)) {
+            if (std::size_t at = line.find(" 62 P PA V M A "); at != std::string::npos)
+                line.erase(at + 15, line.find(" ", line.find(" ", at + 15) + 1) - at - 15);
+            out += line + "\n";
+        }
+        return out;
+    };
+    EXPECT_NE(plain.out.find(" 62 P PA V "), std::string::npos) << plain.out;
+    EXPECT_EQ(without_valid_frequencies(back.out), without_valid_frequencies(plain.out));
 }
 
 // A FIR of 1,500 taps: three blockettes 61 in the stage (or 41 in the

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iostream>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include "dates.hpp"
@@ -48,6 +49,15 @@ std::string replaced(std::string text, const std::string &from, const std::strin
         at = all ? text.find(from, at + to.size()) : std::string::npos;
     } while (at != std::string::npos);
     return text;
+}
+
+// The texts of every <Name> element (units and site), once each.
+std::set<std::string> names(const std::string &document)
+{
+    std::set<std::string> out;
+    for (std::size_t at = document.find("<Name>"); at != std::string::npos; at = document.find("<Name>", at + 1))
+        out.insert(document.substr(at + 6, document.find("</Name>", at) - at - 6));
+    return out;
 }
 
 // Comment ids are the database's comment keys, which may differ.
@@ -271,6 +281,11 @@ TEST_F(Stationxml2sql, FdsnExamplesComeBackWithTheirResponse)
         const std::string tree = dir / (std::string(name) + "-tree");
         quorvex(loaded.alias(), tree, {"ABCD.XX", "1970/01/01", "00:00:00", "a"});
         const std::string back = document(tree, dir / (std::string(name) + "-back.xml"));
+        // Nothing that a data centre's validator refuses.
+        auto checked = run("seedtree", {"check", tree}, {});
+        EXPECT_EQ(checked.out.find("error fdsn-"), std::string::npos) << checked.out;
+        // The example's own unit names (and site name), spelled as it spells them.
+        EXPECT_EQ(names(back), names(harness::read_file(original)));
         // Numerators only: back as a FIR, every coefficient kept.
         EXPECT_EQ(count(back, "<NumeratorCoefficient "), count(harness::read_file(original), "<Numerator>"));
         EXPECT_EQ(count(back, "<Numerator "), 0u);
@@ -375,7 +390,7 @@ TEST_F(Stationxml2sql, ExistingDatabaseGetsNoSecondCopy)
          "from 2003/07/01 00:00:00 to 2599/12/31 23:59:59 (channel_data); the generator would find both\n"},
         {"unit", replaced(replaced(doc, "code=\"HILL\"", "code=\"HILX\"", true), "Velocity in Meters Per Second",
                           "Metres per second", true),
-         ":53: unit \"M/S\" is described as \"Metres per second\" here but as \"Velocity in Meters Per Second\" in the "
+         ":53: unit \"m/s\" is described as \"Metres per second\" here but as \"Velocity in Meters Per Second\" in the "
          "database (D_Unit id 2); a unit name has one description\n"},
     };
     for (const Case &c : cases) {
@@ -420,7 +435,7 @@ TEST_F(Stationxml2sql, MappingOfTimesTextsAndStages)
              "<Description>vertical</Description>", "<Depth>2.5</Depth>", "<Azimuth>0.0</Azimuth>",
              "<Type>CONTINUOUS</Type>", "<Type>GEOPHYSICAL</Type>", "<ClockDrift>1.0000E-04</ClockDrift>",
              "<Name>A</Name>", "<Description>Amperes</Description>", "<Description>Test seismometer</Description>",
-             "<Name>M/S</Name>", "<Description>Velocity</Description>", "<Name>COUNT</Name>",
+             "<Name>m/s</Name>", "<Description>Velocity</Description>", "<Name>count</Name>",
              "<PzTransferFunctionType>LAPLACE (HERTZ)</PzTransferFunctionType>",
              "<NormalizationFactor>1.00000E+00</NormalizationFactor>",
              "<Real plusError=\"2.00000E-03\" minusError=\"2.00000E-03\">-7.00000E-01</Real>",

@@ -13,10 +13,13 @@ lines, blockette 60 references resolved to the dictionary), and evaluates:
   61  sum(h_k exp(-2 pi i f k / rate)), B and C expanded from the stored half
   58  the stage gain
   62  left out
-with rate the stage's blockette 57 input rate.
+with rate the stage's blockette 57 input rate. With --correct-delay, the
+phase as evalresp takes it: a FIR stored symmetric (B, C) without the delay
+of its centre ((N - 1) / 2 samples), and a stage holding a FIR of symmetry
+A or a 54 of type D with numerators only advanced by its 57's correction.
 
 Usage:
-  seed_response_curve.py curve ROOT < RESPONSE_OUTPUT
+  seed_response_curve.py curve [--correct-delay] ROOT < RESPONSE_OUTPUT
       For each "# STA.NET.LOC.CHA START END ..." header of seedtree
       response's output (" stage N " in it: that stage only), prints the
       header and "frequency amplitude phase" at each frequency listed under
@@ -222,22 +225,32 @@ def filter_response(b, f, rate):
     return 1  # 62: not a frequency response
 
 
-def stage_response(stage, f):
+def stage_response(stage, f, corrected=False):
     h = complex(stage["gain"][0]) if stage["gain"] else 1
     rate = stage["decimation"][0] if stage["decimation"] else None
+    advance = False
     for b in stage["filters"]:
         h *= filter_response(b, f, rate)
+        if not corrected:
+            continue
+        if b["type"] == "61" and b["coefficients"] and b["symmetry"] in "BC":
+            h *= cmath.exp(2j * math.pi * f * (len(expand(b)) - 1) / 2 / rate)
+        elif (b["type"] == "61" and b["coefficients"]) or \
+                (b["type"] == "54" and b["tf"] == "D" and b["numerators"] and not b["denominators"]):
+            advance = True
+    if advance:
+        h *= cmath.exp(2j * math.pi * f * stage["decimation"][4])
     return h
 
 
-def channel_response(epoch, f):
+def channel_response(epoch, f, corrected=False):
     h = 1
     for number in sorted(epoch.stages):
-        h *= stage_response(epoch.stages[number], f)
+        h *= stage_response(epoch.stages[number], f, corrected)
     return h
 
 
-def curve(root, lines):
+def curve(root, lines, corrected=False):
     _, epochs = read_tree(root)
     by_header = {}
     for e in epochs.values():
@@ -255,7 +268,8 @@ def curve(root, lines):
             print(line)
         else:
             f = float(line.split()[0])
-            h = stage_response(epoch.stages[stage], f) if stage is not None else channel_response(epoch, f)
+            h = stage_response(epoch.stages[stage], f, corrected) if stage is not None else \
+                channel_response(epoch, f, corrected)
             print("%r %r %r" % (f, abs(h), math.degrees(cmath.phase(h))))
 
 
@@ -306,6 +320,9 @@ def dump(root):
 def main(argv):
     if len(argv) == 2 and argv[0] == "curve":
         curve(argv[1], sys.stdin)
+        return 0
+    if len(argv) == 3 and argv[:2] == ["curve", "--correct-delay"]:
+        curve(argv[2], sys.stdin, corrected=True)
         return 0
     if len(argv) == 2 and argv[0] == "dump":
         dump(argv[1])

@@ -19,10 +19,16 @@ and FIRs expanded by their symmetry at the decimation input rate, stage
 gains) and compares it with the response bench/seed_response.py computes
 from the tree: they must agree within 1e-6 relative.
 
+A channel epoch stands under every station epoch it overlaps, with the
+later start and the earlier end of the two. Unit names must be the
+tree's in the spelling of the list given with --units (one name a line,
+"#" comments), where exactly one name of the list equals the tree's with
+case ignored; without a list, equal with case ignored.
+
 Prints one line per channel with both responses. Problems go to standard
 error, one per line, prefixed "problem:"; the exit status is then 1.
 
-Usage: stationxml_check.py DOCUMENT TREE_ROOT
+Usage: stationxml_check.py [--units LIST] DOCUMENT TREE_ROOT
 """
 
 import cmath
@@ -132,6 +138,13 @@ def iso(text):
 
 def is_open(end):
     return end == "" or int(end[:4]) >= 2500
+
+
+def nested(c, s):
+    """The channel epoch's start and end under station epoch s."""
+    start = s["start"] if time_key(s["start"]) > time_key(c["start"]) else c["start"]
+    end = s["end"] if time_key(s["end"]) < time_key(c["end"]) else c["end"]
+    return start, end
 
 
 class Tree:
@@ -250,9 +263,16 @@ def overlaps(c, s):
 
 
 class Check:
-    def __init__(self, tree):
+    def __init__(self, tree, units=None):
         self.tree = tree
+        self.units = units
         self.problems = []
+
+    def unit_name(self, name):
+        if self.units is None:
+            return name.lower()
+        matches = [u for u in self.units if u.lower() == name.lower()]
+        return matches[0] if len(matches) == 1 else name
 
     def problem(self, where, text):
         self.problems.append("%s: %s" % (where, text))
@@ -296,7 +316,8 @@ class Check:
         if element is None or u is None:
             self.same(where, "units", element is None, u is None)
             return
-        self.same(where, "unit name", self.text(element, "Name"), u["name"])
+        name = self.text(element, "Name")
+        self.same(where, "unit name", name if self.units is not None else name.lower(), self.unit_name(u["name"]))
         self.same(where, "unit description", self.text(element, "Description"), u["description"] or None)
 
     def document(self, root):
@@ -324,12 +345,12 @@ class Check:
         channels = self.children(element, "Channel")
         self.same(where, "number of channel epochs", len(channels), len(s["channels"]))
         for x, c in zip(channels, s["channels"]):
-            self.channel("%s %s.%s from %s" % (where, c["location"], c["channel"], c["start"]), x, c)
+            self.channel("%s %s.%s from %s" % (where, c["location"], c["channel"], c["start"]), x, c, s)
 
-    def channel(self, where, element, c):
+    def channel(self, where, element, c, s):
         self.same(where, "code", element.get("code"), c["channel"])
         self.same(where, "locationCode", element.get("locationCode"), c["location"])
-        self.dates(where, element, c["start"], c["end"])
+        self.dates(where, element, *nested(c, s))
         self.same(where, "description", self.text(element, "Description"), c["remark"] or None)
         self.comments(where, element, c["comment_lines"])
         for name in ("Latitude", "Longitude", "Elevation", "Depth", "Azimuth", "Dip"):
@@ -520,6 +541,11 @@ def document_response(response, frequency):
 
 
 def main(argv):
+    units = None
+    if len(argv) == 4 and argv[0] == "--units":
+        with open(argv[1]) as f:
+            units = [line.strip() for line in f if line.strip() and not line.startswith("#")]
+        argv = argv[2:]
     if len(argv) != 2:
         print(__doc__)
         return 2
@@ -528,7 +554,7 @@ def main(argv):
     except ET.ParseError as e:
         print("problem: %s: %s" % (argv[0], e), file=sys.stderr)
         return 1
-    check = Check(Tree(argv[1]))
+    check = Check(Tree(argv[1]), units)
     check.document(root)
     for p in check.problems:
         print("problem: " + p, file=sys.stderr)
