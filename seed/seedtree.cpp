@@ -15,6 +15,8 @@
 
 #include "commands.hpp"
 #include "error.hpp"
+#include "message_text.hpp"
+#include "output_target.hpp"
 
 namespace seed {
 
@@ -40,7 +42,7 @@ namespace {
 int failure(const std::string &message)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "seedtree: %s\n", message.c_str());
+    std::fprintf(stderr, "seedtree: %s\n", seed::printable(message).c_str());
     return 1;
 }
 
@@ -54,8 +56,8 @@ std::string parsed_name(const std::vector<seed::Subcommand> &subcommands)
 
 int usage_error(const std::string &message, const std::string &command)
 {
-    std::fprintf(stderr, "seedtree: error: %s\nRun 'seedtree%s --help' for usage.\n", message.c_str(),
-                 command.empty() ? "" : (" " + command).c_str());
+    std::fprintf(stderr, "seedtree: error: %s\nRun 'seedtree%s --help' for usage.\n",
+                 seed::printable(message).c_str(), command.empty() ? "" : (" " + command).c_str());
     return 2;
 }
 
@@ -102,6 +104,8 @@ int main(int argc, char **argv)
             if (s.app->parsed()) return s.run();
         return usage_error("a subcommand is required", "");
     } catch (const seed::UsageError &e) {
+        return usage_error(e.what(), parsed_name(subcommands));
+    } catch (const seed::OutputConflict &e) {
         return usage_error(e.what(), parsed_name(subcommands));
     } catch (const seed::Error &e) {
         return failure(e.what());
