@@ -125,7 +125,9 @@ std::vector<StationEpoch> read_station_directory(const std::string &root, const 
 Dictionary read_dictionary(const std::string &path);
 
 // The lines of a file, numbered from 1. A missing file gives no lines
-// when may_be_missing; otherwise Error.
+// when may_be_missing; otherwise Error, as for anything but a regular file
+// and for a line longer than a blockette line can be.
+constexpr std::size_t max_line_length = 9999;
 std::vector<Line> read_lines(const std::string &path, bool may_be_missing);
 
 }  // namespace seed
