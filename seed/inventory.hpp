@@ -50,7 +50,10 @@ struct Dictionary {
 struct Filter {
     std::variant<PolesZeros, Coefficients, Fir, Polynomial> response;
     std::optional<int> lookup_key;  // set when the stage refers to the dictionary
-    std::vector<Line> lines;        // the stage's blockette(s): 53, 54, 62, the 61s, or the 60
+    // The stage's blockette(s): 53, 54, 62, the 61s; for a reference only
+    // the place of its 60 (the text is the epoch's response line): one
+    // 60 may name thousands of keys.
+    std::vector<Line> lines;
 };
 
 struct Stage {
