@@ -67,6 +67,18 @@ std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, co
     return out;
 }
 
+std::string epoch_order_problem(const Time &start, const Time &end)
+{
+    if (end.open() || end.value >= start.value) return "";
+    return "ends (" + full_time(end) + ") before it begins (" + full_time(start) + ")";
+}
+
+std::string sample_rate_problem(const Number &rate)
+{
+    if (!(rate.value < 0)) return "";
+    return "the sample rate " + rate.text + " is negative";
+}
+
 std::string full_time(const Time &time)
 {
     if (time.open()) return "(open)";

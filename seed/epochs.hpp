@@ -29,4 +29,11 @@ std::vector<const ChannelEpoch *> select_channels(const Inventory &inventory, co
 // "(open)" for an open end.
 std::string full_time(const Time &time);
 
+// Values no writer puts out as they are (check reports them, the volume
+// and StationXML writers refuse them): why, or "".
+// An epoch that ends before it begins: "ends (...) before it begins (...)".
+std::string epoch_order_problem(const Time &start, const Time &end);
+// A sample rate below 0.
+std::string sample_rate_problem(const Number &rate);
+
 }  // namespace seed
