@@ -16,6 +16,13 @@ const Line &first_line(const Filter &filter) { return filter.lines.front(); }
 
 std::string stage_text(int stage) { return "stage " + std::to_string(stage); }
 
+std::string frequency_text(double f)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9e", f);
+    return text;
+}
+
 void need_rate(const Filter &filter, double rate, const char *what)
 {
     if (!(rate > 0))
@@ -147,6 +154,13 @@ Complex stage_response(const Stage &stage, double f)
                                                            "to evaluate it at");
         h *= filter_response(filter, f, rate);
     }
+    if (!std::isfinite(h.real()) || !std::isfinite(h.imag())) {
+        const Line &line = !stage.filters.empty() ? first_line(stage.filters.front())
+                           : stage.sensitivity    ? stage.sensitivity->line
+                                                  : stage.decimation->line;
+        throw ResponseError(line.source, stage_text(stage.number) + ": the response at " + frequency_text(f) +
+                                             " Hz is not a finite number");
+    }
     return h;
 }
 
@@ -154,6 +168,9 @@ Complex channel_response(const ChannelEpoch &epoch, double f)
 {
     Complex h = 1.0;
     for (const Stage &s : epoch.stages) h *= stage_response(s, f);
+    if (!std::isfinite(h.real()) || !std::isfinite(h.imag()))
+        throw ResponseError(epoch.id.line.source, "the product of the stages at " + frequency_text(f) +
+                                                      " Hz is not a finite number");
     return h;
 }
 
