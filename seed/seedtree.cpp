@@ -8,12 +8,12 @@
 // error), 2 usage error (one line and a hint on standard error).
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <cstdio>
 #include <new>
 #include <vector>
 
 #include "commands.hpp"
+#include "epochs.hpp"
 #include "error.hpp"
 #include "message_text.hpp"
 #include "output_target.hpp"
@@ -23,11 +23,9 @@ namespace seed {
 bool valid_station_code(const std::string &code)
 {
     std::size_t dot = code.find('.');
-    if (dot == std::string::npos || dot < 1 || dot > 5 || code.size() - dot - 1 < 1 || code.size() - dot - 1 > 2)
-        return false;
-    for (std::size_t i = 0; i < code.size(); ++i)
-        if (i != dot && !std::isalnum(static_cast<unsigned char>(code[i]))) return false;
-    return true;
+    if (dot == std::string::npos) return false;
+    std::string_view c = code;
+    return valid_code_part(c.substr(0, dot), 1, 5, false) && valid_code_part(c.substr(dot + 1), 1, 2, false);
 }
 
 void note_dropped_repeats(std::size_t dropped)
