@@ -73,7 +73,7 @@ OutputTarget output_target(const std::string &path, const std::string &root, con
         for (const std::string &input : inputs) {
             struct stat in{};
             if (::stat(input.c_str(), &in) == 0 && same_file(st, in))
-                throw OutputConflict(Source{path, 0}, "is the input " + input + ": give another output file");
+                throw OutputConflict(Source{path, 0}, "is an input of this run (" + input + "): give another output file");
         }
     } else if (errno != ENOENT && errno != ENOTDIR) {
         throw Error(Source{path, 0}, "cannot look at it: " + reason());
