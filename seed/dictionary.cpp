@@ -1,6 +1,8 @@
 // The abbreviation dictionary H.A, and reading the lines of tree files.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +27,13 @@ std::vector<Line> read_lines(const std::string &path, bool may_be_missing)
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw Error(Source{path, 0}, "not a regular file");
+    }
+    // The kernel's files look regular, and reading one (/proc/kmsg) may
+    // wait or take what others would read.
+    struct statfs fs{};
+    if (::fstatfs(fd, &fs) == 0 && (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC)) {
+        ::close(fd);
+        throw Error(Source{path, 0}, "a file of the kernel (/proc, /sys), not of a header tree");
     }
     // Line by line: no blockette line is longer than its 4-digit length
     // field, so a longer one ends the reading at once, however big the file.
