@@ -14,6 +14,7 @@
 #include <numbers>
 
 #include "epochs.hpp"
+#include "message_text.hpp"
 #include "response.hpp"
 
 extern char **environ;
@@ -93,7 +94,7 @@ PlotFormat plot_format_of(const std::string &path)
     std::string extension = dot == std::string::npos ? "" : lower(path.substr(dot));
     if (extension == ".png") return PlotFormat::png;
     if (extension == ".svg") return PlotFormat::svg;
-    throw Error("the plot file must end in .png or .svg, not \"" + path + "\"");
+    throw Error("the plot file must end in .png or .svg, not " + quoted_value(path));
 }
 
 std::string bode_script(const std::vector<PlotCurve> &curves, const std::string &title, PlotFormat format)

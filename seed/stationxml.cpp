@@ -17,6 +17,7 @@
 #include <tuple>
 
 #include "epochs.hpp"
+#include "message_text.hpp"
 
 namespace seed {
 
@@ -226,7 +227,7 @@ std::string date_time_from_unix(long long seconds)
     throw Error(line.source, field_label(type, field, name), message);
 }
 
-std::string quoted(const std::string &text) { return "\"" + text + "\""; }
+std::string quoted(const std::string &text) { return quoted_value(text); }
 
 std::string place(const Source &s) { return s.file + ":" + std::to_string(s.line); }
 
