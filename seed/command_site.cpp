@@ -144,6 +144,7 @@ public:
     explicit WorkDirectory(const Target &t)
     {
         std::string pattern = t.parent + "/." + t.name + ".XXXXXX";
+        files::SignalsHeld held;
         if (!::mkdtemp(pattern.data()))
             throw Error(Source{t.parent, 0}, "cannot make a directory for the site: " + reason());
         path_ = pattern;

@@ -56,6 +56,7 @@ OutputFile::OutputFile(const OutputTarget &target) : path_(target.path), file_(t
     std::string base = slash == std::string::npos ? file_ : file_.substr(slash + 1);
     if (base.empty()) throw Error(Source{path_, 0}, "not a file name");
     temporary_ = (slash == std::string::npos ? "" : dir) + "." + base + ".XXXXXX";
+    files::SignalsHeld held;
     fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         int saved = errno;

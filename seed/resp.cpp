@@ -210,6 +210,7 @@ class RespWork {
 public:
     explicit RespWork(const std::string &dir) : dir_(dir)
     {
+        files::SignalsHeld held;
         struct stat st{};
         if (::stat(dir.c_str(), &st) != 0) {
             if (errno != ENOENT || ::mkdir(dir.c_str(), 0777) != 0)

@@ -114,6 +114,16 @@ bool remove_tree(const char *path)
     return ::rmdir(path) == 0;
 }
 
+SignalsHeld::SignalsHeld()
+{
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&held, signal_number);
+    ::sigprocmask(SIG_BLOCK, &held, &saved_);
+}
+
+SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
 int pending_add(const std::string &path, Pending kind)
 {
     install_handlers();

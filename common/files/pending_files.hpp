@@ -8,6 +8,8 @@
 // functions, so a signal may come at any moment.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
 namespace files {
@@ -32,5 +34,18 @@ void pending_remove(int slot);
 // Removes a directory and everything below it, without following symbolic
 // links (async-signal-safe). false when something stays.
 bool remove_tree(const char *path);
+
+// Holds SIGTERM, SIGINT and SIGHUP back while it lives: a file created and
+// then registered is never left between the two.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld &) = delete;
+    SignalsHeld &operator=(const SignalsHeld &) = delete;
+
+private:
+    sigset_t saved_;
+};
 
 }  // namespace files
