@@ -1,7 +1,6 @@
 #include "disk_tree.hpp"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "pending_files.hpp"
 
 namespace quorvex {
 namespace {
@@ -57,54 +58,35 @@ private:
     int fd_;
 };
 
-// The temporary dictionary of this process, for the signal handler: a
-// fixed buffer it can read safely. A process writes one dictionary at a
-// time.
-char pending_dictionary[4096];
-
-extern "C" void remove_pending_and_end(int signal_number)
-{
-    if (pending_dictionary[0] != '\0') ::unlink(pending_dictionary);
-    ::signal(signal_number, SIG_DFL);
-    ::raise(signal_number);
-}
-
-void guard_pending_dictionary()
-{
-    static bool guarded = false;
-    if (guarded) return;
-    guarded = true;
-    struct sigaction action {};
-    action.sa_handler = remove_pending_and_end;
-    sigemptyset(&action.sa_mask);
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
-}
-
 // The dictionary under its temporary name: removed when dropped before it
 // is put in place.
 class PendingDictionary : public DiskFile {
 public:
-    PendingDictionary(std::string path, std::string temporary, int fd)
-        : DiskFile(std::move(path), fd), temporary_(std::move(temporary))
+    // slot: its place among the pending files, which no end of the run
+    // (exit(), SIGTERM, SIGINT, SIGHUP) leaves behind.
+    PendingDictionary(std::string path, std::string temporary, int fd, int slot)
+        : DiskFile(std::move(path), fd), temporary_(std::move(temporary)), slot_(slot)
     {
     }
     ~PendingDictionary() override
     {
         close();
         if (!temporary_.empty()) ::unlink(temporary_.c_str());
-        pending_dictionary[0] = '\0';
+        files::pending_release(slot_);
     }
 
     bool put_in_place()
     {
         if (!close() || std::rename(temporary_.c_str(), path().c_str()) != 0) return false;
         temporary_.clear();
-        pending_dictionary[0] = '\0';
+        files::pending_release(slot_);
+        slot_ = -1;
         return true;
     }
 
 private:
     std::string temporary_;
+    int slot_;
 };
 
 // The directory part of a path ("." for a bare name).
@@ -143,15 +125,13 @@ bool DiskTree::dictionary_locked(const std::string &path)
 // opened, the next one is tried.
 std::unique_ptr<TreeFile> DiskTree::begin_dictionary(const std::string &path)
 {
-    guard_pending_dictionary();
     const std::string base = directory_of(path) + "/.H.A." + std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = attempt == 0 ? base : base + "." + std::to_string(attempt);
-        if (name.size() >= sizeof pending_dictionary) break;
-        std::memcpy(pending_dictionary, name.c_str(), name.size() + 1);
+        files::SignalsHeld held;
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) return std::make_unique<PendingDictionary>(path, name, fd);
-        pending_dictionary[0] = '\0';
+        if (fd >= 0)
+            return std::make_unique<PendingDictionary>(path, name, fd, files::pending_add(name, files::Pending::file));
         if (errno != EEXIST) break;
     }
     return nullptr;

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "message_text.hpp"
 #include "seed_fields.hpp"
 
 namespace importer {
@@ -11,7 +12,7 @@ const char *const default_format_keys[4] = {"F1 P4 W4 D0-31 C2 R1 P8 W4 D0-31 C2
 
 namespace {
 
-std::string quoted(const std::string &s) { return "\"" + s + "\""; }
+std::string quoted(const std::string &s) { return seed::quoted_value(s); }
 
 }  // namespace
 

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "message_text.hpp"
 #include "seed_fields.hpp"
 
 namespace importer {
 
 namespace {
 
-std::string quoted(const std::string &s) { return "\"" + s + "\""; }
+std::string quoted(const std::string &s) { return seed::quoted_value(s); }
 
 std::string number_text(double v)
 {
@@ -33,10 +34,24 @@ public:
         if (!std::isfinite(static_cast<float>(v)))
             refuse(at, std::string(element) + " " + number_text(v) + " is not a finite single-precision number, which " +
                            f.name + " needs");
+        if (v != 0 && static_cast<float>(v) == 0)
+            refuse(at, std::string(element) + " " + number_text(v) + " is 0 in single precision, which " + f.name +
+                           " holds: the generator would write 0");
         if (!seed_real(v, f))
             refuse(at, std::string(element) + " " + number_text(v) + " does not fit " + f.name + ": " +
                            quoted(seed_text(v, f.format)) + " is wider than its " + std::to_string(f.width) +
                            " characters");
+    }
+
+    // A value outside what StationXML allows it (its schema's range): the
+    // document is wrong, whatever --skip-unsupported says.
+    void range(const Place &at, const char *element, double v, double low, double high, bool high_included) const
+    {
+        if (v >= low && (v < high || (high_included && v == high))) return;
+        throw InputError(at, where_ + ": " + element + " " + number_text(v) +
+                                 (std::isinf(high) ? " is less than " + number_text(low)
+                                                   : " is outside " + number_text(low) +
+                                                         (high_included ? " to " : " to under ") + number_text(high)));
     }
 
     void text(const Place &at, const char *element, const std::string &t, std::size_t min, std::size_t max,
@@ -136,6 +151,8 @@ void check_stage(const Checker &epoch, const Stage &s)
     }
     if (s.decimation) {
         const Decimation &d = *s.decimation;
+        k.range(s.at, "Decimation Factor", static_cast<double>(d.factor), 1, HUGE_VAL, false);
+        k.range(s.at, "Decimation Offset", static_cast<double>(d.offset), 0, HUGE_VAL, false);
         k.real(s.at, "InputSampleRate", d.input_rate, field::decimation_rate);
         k.integer(s.at, "Factor", d.factor, "B057 field 5 (decimation factor)");
         k.integer(s.at, "Offset", d.offset, "B057 field 6 (decimation offset)");
@@ -177,6 +194,8 @@ void check_station(const StationEpoch &s)
     Checker k(s.at, epoch_name("station", s.codes(), s.start));
     k.code("Station code", s.station, 1, 5);
     k.code("Network code", s.network, 1, 2);
+    k.range(s.at, "Latitude", s.latitude, -90, 90, false);
+    k.range(s.at, "Longitude", s.longitude, -180, 180, true);
     k.real(s.at, "Latitude", s.latitude, field::station_latitude);
     k.real(s.at, "Longitude", s.longitude, field::station_longitude);
     k.real(s.at, "Elevation", s.elevation, field::station_elevation);
@@ -193,6 +212,10 @@ void check_channel(const ChannelEpoch &c)
     k.code("Network code", c.network, 1, 2);
     k.code("Channel code", c.channel, 1, 3);
     k.code("locationCode", c.location, 0, 2);
+    k.range(c.at, "Latitude", c.latitude, -90, 90, false);
+    k.range(c.at, "Longitude", c.longitude, -180, 180, true);
+    k.range(c.at, "Azimuth", c.azimuth, 0, 360, false);
+    k.range(c.at, "Dip", c.dip, -90, 90, true);
     k.real(c.at, "Latitude", c.latitude, field::latitude);
     k.real(c.at, "Longitude", c.longitude, field::longitude);
     k.real(c.at, "Elevation", c.elevation, field::elevation);

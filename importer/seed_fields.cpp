@@ -29,6 +29,12 @@ std::string text_problem(std::string_view text, std::size_t min, std::size_t max
 {
     for (unsigned char c : text) {
         if (c == '~') return "holds a \"~\", which ends a SEED field";
+        // A PostgreSQL session with standard_conforming_strings off reads a
+        // backslash in an SQL text as an escape: no literal holding one
+        // means the same on every server and in every client.
+        if (c == '\\')
+            return "holds a \"\\\", which SQL texts do not carry the same to every server "
+                   "(standard_conforming_strings)";
         if (c < 0x20 || c == 0x7f) return "holds a control character";
         if (c > 0x7f) return "holds a character beyond printable ASCII";
     }

@@ -34,7 +34,8 @@ std::optional<std::string> seed_real(double v, const RealField &f);
 std::string seed_text(double v, const char *format);
 
 // Why a text cannot be a SEED variable field of min to max characters
-// (printable ASCII, no "~"), or "" when it can.
+// (printable ASCII, no "~"), or carried in an SQL text (no backslash), or
+// "" when it can.
 std::string text_problem(std::string_view text, std::size_t min, std::size_t max);
 // Why a text cannot be a code of min to max letters and digits, or "".
 std::string code_problem(std::string_view text, std::size_t min, std::size_t max);

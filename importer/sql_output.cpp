@@ -21,6 +21,7 @@ std::string sql_text(std::string_view text)
     for (char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             throw Failure("internal error: a control character reached an SQL text literal");
+        if (c == '\\') throw Failure("internal error: a backslash reached an SQL text literal");
         if (c == '\'') out += '\'';
         out += c;
     }
@@ -78,14 +79,14 @@ void SqlOutput::write(std::string_view text)
         throw Failure(std::string("cannot write the temporary file: ") + std::strerror(errno));
 }
 
-void SqlOutput::deliver(const std::string &path)
+void SqlOutput::deliver(const seed::OutputTarget &target)
 {
     if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0)
         throw Failure(std::string("cannot read back the temporary file: ") + std::strerror(errno));
     // A closed pipe is a failed write, reported like any other.
-    if (path == "-") std::signal(SIGPIPE, SIG_IGN);
+    if (!target.whole()) std::signal(SIGPIPE, SIG_IGN);
     try {
-        seed::OutputFile out(path);
+        seed::OutputFile out(target);
         std::array<char, 65536> buffer;
         std::size_t n;
         while ((n = std::fread(buffer.data(), 1, buffer.size(), file_)) > 0) out.write(std::string_view(buffer.data(), n));

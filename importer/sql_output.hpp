@@ -8,11 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "output_target.hpp"
+
 namespace importer {
 
 // A text literal: single quotes doubled. Failure for a NUL or another
-// control character, which no column of the response tables holds (the
-// callers refuse them first, with a message naming where).
+// control character, which no column of the response tables holds, and for
+// a backslash, which a PostgreSQL session with standard_conforming_strings
+// off would read as an escape (the callers refuse them first, with a
+// message naming where).
 std::string sql_text(std::string_view text);
 // A real in shortest round-trip form ("20", "1.5e-05"); Failure when not
 // finite.
@@ -50,9 +54,9 @@ public:
     {
         if (!rows.empty()) write(rows.text());
     }
-    // The whole text to path ("-": standard output); a file appears whole
-    // or not at all. Failure on any error.
-    void deliver(const std::string &path);
+    // The whole text to the target: a file appears whole or not at all.
+    // Failure on any error.
+    void deliver(const seed::OutputTarget &target);
 
 private:
     std::FILE *file_ = nullptr;

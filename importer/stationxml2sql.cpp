@@ -18,6 +18,9 @@
 
 #include "existing_db.hpp"
 #include "importer.hpp"
+#include "input_file.hpp"
+#include "message_text.hpp"
+#include "output_target.hpp"
 #include "sql_output.hpp"
 #include "xml_input.hpp"
 
@@ -54,16 +57,34 @@ std::string load_date()
     return importer::database_date(seconds);
 }
 
+// The files a run reads, that its output must not replace: the
+// documents, the schema and a SQLite database.
+std::vector<std::string> inputs(const Arguments &a)
+{
+    std::vector<std::string> files = a.files;
+    if (!a.schema.empty()) files.push_back(a.schema);
+    if (const char *alias = std::getenv("RESPONSE_DB"); alias && *alias) {
+        std::string path = alias;
+        if (path.rfind("sqlite:", 0) == 0) files.push_back(path.substr(7));
+        else if (path.rfind("postgres", 0) != 0) files.push_back(path);
+    }
+    return files;
+}
+
 int run(const Arguments &a, std::vector<std::string> &messages)
 {
     importer::Options options;
     options.skip_unsupported = a.skip_unsupported;
     options.load_date = load_date();
+    const seed::OutputTarget target = seed::output_target(a.output, "", inputs(a));
 
+    // Each document is opened once, before any is read.
+    std::vector<std::unique_ptr<importer::InputFile>> files;
+    for (const std::string &file : a.files) files.push_back(std::make_unique<importer::InputFile>(file));
     std::unique_ptr<importer::Schema> schema;
     if (!a.schema.empty()) schema = std::make_unique<importer::Schema>(a.schema);
     importer::EpochIndex index;
-    for (const std::string &file : a.files) importer::index_document(file, schema.get(), index);
+    for (const auto &file : files) importer::index_document(*file, schema.get(), index);
     index.settle();
 
     std::unique_ptr<importer::ExistingDatabase> existing;
@@ -75,26 +96,27 @@ int run(const Arguments &a, std::vector<std::string> &messages)
               " from FDSN StationXML.\n-- Load them in one transaction: sqlite3 -bail DB < FILE, or psql -v "
               "ON_ERROR_STOP=1 -f FILE.\nBEGIN;\n");
     importer::Importer importer(options, index, existing.get(), out, messages);
-    for (const std::string &file : a.files) importer::read_document(file, index, importer);
+    for (const auto &file : files) importer::read_document(*file, index, importer);
     importer.finish();
     out.write("COMMIT;\n");
     if (index.adjusted_ends() > 0)
         messages.push_back("note: " + std::to_string(index.adjusted_ends()) +
                            " epoch end(s) equal to the start of the next epoch stored one second earlier (the "
                            "database's epochs include their end)");
-    out.deliver(a.output);
+    out.deliver(target);
     return 0;
 }
 
 int usage_error(const std::string &message)
 {
-    std::fprintf(stderr, "stationxml2sql: error: %s\nRun 'stationxml2sql --help' for usage.\n", message.c_str());
+    std::fprintf(stderr, "stationxml2sql: error: %s\nRun 'stationxml2sql --help' for usage.\n",
+                 seed::printable(message).c_str());
     return 2;
 }
 
 void print(const std::vector<std::string> &messages)
 {
-    for (const std::string &m : messages) std::fprintf(stderr, "stationxml2sql: %s\n", m.c_str());
+    for (const std::string &m : messages) std::fprintf(stderr, "stationxml2sql: %s\n", seed::printable(m).c_str());
 }
 
 }  // namespace
@@ -139,9 +161,14 @@ int main(int argc, char **argv)
         return status;
     } catch (const UsageError &e) {
         return usage_error(e.what());
+    } catch (const seed::OutputConflict &e) {
+        return usage_error(e.what());
     } catch (const importer::Failure &e) {
         print(messages);
-        std::fprintf(stderr, "stationxml2sql: %s\n", e.what());
+        std::fprintf(stderr, "stationxml2sql: %s\n", seed::printable(e.what()).c_str());
+    } catch (const seed::Error &e) {
+        print(messages);
+        std::fprintf(stderr, "stationxml2sql: %s\n", seed::printable(e.what()).c_str());
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "stationxml2sql: out of memory\n");
     } catch (const std::exception &) {

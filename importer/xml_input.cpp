@@ -12,7 +12,9 @@
 #include <cstring>
 #include <limits>
 
+#include "message_text.hpp"
 #include "stationxml.hpp"
+#include "xml_guard.hpp"
 
 namespace importer {
 
@@ -58,6 +60,8 @@ struct FirstError {
         self->line = error->line;
         std::string m = error->message ? error->message : "unknown error";
         while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
+        // libxml2 quotes what it read: a name or text may be long.
+        if (m.size() > 200) m = m.substr(0, 200) + "...";
         self->message = m;
     }
 };
@@ -71,7 +75,7 @@ std::string trim(std::string_view s)
     return std::string(s.substr(from, to - from + 1));
 }
 
-std::string quoted(const std::string &s) { return "\"" + s + "\""; }
+std::string quoted(const std::string &s) { return seed::quoted_value(s); }
 
 // A file that can be read, before libxml2 tries it (its I/O messages are
 // less clear).
@@ -84,11 +88,11 @@ void check_readable(const std::string &path)
 
 class Reader {
 public:
-    explicit Reader(const std::string &path) : path_(path)
+    // libxml2 gets the file's bytes through read_bytes, past the guard.
+    explicit Reader(const InputFile &file) : file_(file), path_(file.path())
     {
-        check_readable(path);
-        reader_ = xmlReaderForFile(path.c_str(), nullptr, reader_options);
-        if (!reader_) throw Failure(path + ": cannot read the file");
+        reader_ = xmlReaderForIO(&Reader::read_bytes, nullptr, this, path_.c_str(), nullptr, reader_options);
+        if (!reader_) throw Failure(path_ + ": cannot read the file");
         xmlTextReaderSetStructuredErrorHandler(reader_, FirstError::record, &error_);
     }
     ~Reader() { xmlFreeTextReader(reader_); }
@@ -126,6 +130,8 @@ public:
 
     [[noreturn]] void fail()
     {
+        if (!guard_.problem().empty()) throw InputError(Place{path_, guard_.line()}, guard_.problem());
+        if (read_error_) throw Failure(path_ + ": cannot read the file: " + std::strerror(read_error_));
         if (!error_.set) throw InputError(place(), "not well-formed XML (libxml2 stopped here)");
         Place at{path_, error_.line > 0 ? error_.line : line()};
         if (error_.validity) throw InputError(at, "does not validate against the schema: " + error_.message);
@@ -180,7 +186,24 @@ public:
     const std::string &path() const { return path_; }
 
 private:
+    static int read_bytes(void *context, char *buffer, int length)
+    {
+        Reader *self = static_cast<Reader *>(context);
+        ssize_t n = self->file_.read(buffer, static_cast<std::size_t>(length), self->offset_);
+        if (n < 0) {
+            self->read_error_ = errno;
+            return -1;
+        }
+        self->offset_ += n;
+        if (!self->guard_.feed(std::string_view(buffer, static_cast<std::size_t>(n)))) return -1;
+        return static_cast<int>(n);
+    }
+
+    const InputFile &file_;
     std::string path_;
+    off_t offset_ = 0;
+    int read_error_ = 0;
+    XmlGuard guard_;
     xmlTextReaderPtr reader_ = nullptr;
     FirstError error_;
 };
@@ -294,12 +317,10 @@ public:
         if (s.front() == '+') s.remove_prefix(1);
         double v = 0;
         auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-        if (ec == std::errc::result_out_of_range) {
-            // Beyond a double: its sign's infinity, or 0 below the smallest.
-            std::size_t e = s.find_first_of("eE");
-            bool big = e != std::string_view::npos && s[e + 1] != '-';
-            return big ? (s.front() == '-' ? -HUGE_VAL : HUGE_VAL) : 0.0;
-        }
+        // Beyond a double, above or below: any value stored would not be
+        // what the digits say.
+        if (ec == std::errc::result_out_of_range)
+            throw InputError(where, what + " " + quoted(t) + " is beyond the range of a double");
         if (ec != std::errc() || end != s.data() + s.size())
             throw InputError(where, what + " " + quoted(t) + " is not a number");
         return v;
@@ -425,7 +446,9 @@ private:
         std::optional<std::string> number = attribute(n, "number");
         long long value = -1;
         if (number) {
+            // An xs:integer: a "+" may lead.
             std::string t = trim(*number);
+            if (t.size() > 1 && t.front() == '+' && t[1] != '-' && t[1] != '+') t.erase(0, 1);
             auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
             if (ec != std::errc() || end != t.data() + t.size()) value = -1;
         }
@@ -671,10 +694,11 @@ bool EpochIndex::repeated(const std::string &key, Instant start) const
 
 // ---- Pass 1 ------------------------------------------------------------------
 
-void index_document(const std::string &path, const Schema *schema, EpochIndex &index)
+void index_document(const InputFile &file, const Schema *schema, EpochIndex &index)
 {
+    const std::string &path = file.path();
     QuietGeneric quiet;
-    Reader r(path);
+    Reader r(file);
     if (schema) r.set_schema(*schema);
     bool root_seen = false;
     std::string network, station;
@@ -708,10 +732,11 @@ void index_document(const std::string &path, const Schema *schema, EpochIndex &i
 
 // ---- Pass 2 ------------------------------------------------------------------
 
-void read_document(const std::string &path, const EpochIndex &index, DocumentHandler &handler)
+void read_document(const InputFile &file, const EpochIndex &index, DocumentHandler &handler)
 {
+    const std::string &path = file.path();
     QuietGeneric quiet;
-    Reader r(path);
+    Reader r(file);
     Dom dom(path);
     std::string network;
     std::optional<std::string> network_description;

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "input_file.hpp"
 #include "model.hpp"
 
 namespace importer {
@@ -67,7 +68,7 @@ private:
 // Pass 1. InputError for a file that is not well-formed XML, not FDSN
 // StationXML 1.0 to 1.2, invalid against schema (when not null), or with
 // a station or channel date that does not parse.
-void index_document(const std::string &path, const Schema *schema, EpochIndex &index);
+void index_document(const InputFile &file, const Schema *schema, EpochIndex &index);
 
 // What pass 2 gives. Unsupported thrown while a station or channel is read
 // or handled goes to the unsupported_* calls, which rethrow it or leave
@@ -82,6 +83,6 @@ public:
 };
 
 // Pass 2, over a file index_document accepted, with the settled index.
-void read_document(const std::string &path, const EpochIndex &index, DocumentHandler &handler);
+void read_document(const InputFile &file, const EpochIndex &index, DocumentHandler &handler);
 
 }  // namespace importer

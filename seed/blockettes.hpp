@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fields.hpp"
+#include "shared_list.hpp"
 
 namespace seed {
 
@@ -55,11 +56,12 @@ struct UnitEntry {
 
 // The response of a FIR, as blockette 61 in a response or 41 in the
 // dictionary holds it (a long one merged from consecutive blockettes).
+// Copies share the coefficients: a 41 referred to many times is held once.
 struct Fir {
     Text name;
     char symmetry = 0;
     int input_units = 0, output_units = 0;
-    std::vector<Number> coefficients;
+    SharedList<Number> coefficients;
 };
 
 // A polynomial response, as blockette 62 or 42 holds it.
@@ -70,7 +72,7 @@ struct Polynomial {
     char approximation = 0;
     char frequency_units = 0;
     Number lower_frequency, upper_frequency, lower_bound, upper_bound, max_error;
-    std::vector<ValueError> coefficients;
+    SharedList<ValueError> coefficients;  // shared by copies, as a FIR's
 };
 
 // 41: FIR dictionary; 42: polynomial dictionary

@@ -26,6 +26,7 @@ const std::vector<CheckRule> &own_rules()
         {"epoch-overlap", Severity::error, "two epochs of one channel overlap"},
         {"epoch-coverage", Severity::warning,
          "a channel has no epoch for part of a station epoch between epochs before and after"},
+        {"epoch-order", Severity::error, "a station or channel epoch ends before it begins"},
         {"stage-sequence", Severity::error, "stages are not numbered 1, 2, ... without gaps, or stage 0 is not last"},
         {"sensitivity-missing", Severity::error, "no stage-0 sensitivity (a channel with a polynomial is exempt)"},
         {"unit-chain", Severity::error,
@@ -97,6 +98,7 @@ public:
         for (const StationEpoch &s : inventory_.stations) {
             station_texts(s);
             fdsn.station(s);
+            station_order(s);
             const ChannelEpoch *previous = nullptr;
             for (const auto &c : s.channels) {
                 within_station(s, *c);
@@ -157,6 +159,20 @@ private:
         text(s.id.site, "B050 field 9 (site name)", s.codes(), &s.id.start, s.id.line.source);
     }
 
+    void station_order(const StationEpoch &s)
+    {
+        std::string problem = epoch_order_problem(s.id.start, s.id.end);
+        if (!problem.empty())
+            add(Severity::error, "epoch-order", s.codes(), &s.id.start, "the station epoch " + problem,
+                s.id.line.source);
+    }
+
+    void epoch_order(const ChannelEpoch &c)
+    {
+        std::string problem = epoch_order_problem(c.id.start, c.id.end);
+        if (!problem.empty()) add(c, Severity::error, "epoch-order", "the channel epoch " + problem, c.id.line.source);
+    }
+
     void within_station(const StationEpoch &s, const ChannelEpoch &c)
     {
         if (c.id.start.value < s.id.start.value || c.id.end.value > s.id.end.value)
@@ -186,6 +202,7 @@ private:
     {
         channel_texts(c);
         overlap(c);
+        epoch_order(c);
         stage_sequence(c);
         sensitivity_missing(c);
         unit_chain(c);

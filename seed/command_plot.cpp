@@ -17,6 +17,7 @@ int run_plot(const PlotArguments &a)
 {
     check_frequency_range(a.fmin, a.fmax);
     PlotFormat format = plot_format_of(a.output);
+    OutputTarget target = output_target(a.output, a.root);
     Inventory inventory = read_tree(a.root, ReadOptions{stations_of(a.channels)});
     note_dropped_repeats(inventory.dropped_repeats);
     std::vector<const ChannelEpoch *> epochs = select_channels(inventory, a.channels);
@@ -40,7 +41,9 @@ int run_plot(const PlotArguments &a)
         for (std::size_t i = 0; i < codes.size() && i < 4; ++i) title += (i ? ", " : " ") + codes[i];
         if (codes.size() > 4) title += ", ...";
     }
-    write_bode_plot(curves, title, a.output, format);
+    OutputFile out(target);
+    write_bode_plot(curves, title, out, format);
+    out.commit();
     return 0;
 }
 

@@ -7,12 +7,14 @@
 #include "command_options.hpp"
 #include "commands.hpp"
 #include "epochs.hpp"
+#include "output_target.hpp"
 #include "resp.hpp"
 
 namespace seed {
 
 int run_resp(const RespArguments &a)
 {
+    check_output_directory(a.output, a.root);
     Inventory inventory = read_tree(a.root, ReadOptions{stations_of(a.channels)});
     note_dropped_repeats(inventory.dropped_repeats);
     std::vector<const ChannelEpoch *> epochs = select_channels(inventory, a.channels);

@@ -25,7 +25,9 @@
 #include "commands.hpp"
 #include "epochs.hpp"
 #include "output_file.hpp"
+#include "pending_files.hpp"
 #include "resp.hpp"
+#include "site_html.hpp"
 #include "site.hpp"
 #include "stationxml.hpp"
 #include "volume.hpp"
@@ -48,6 +50,43 @@ bool made_by_seedtree(const std::string &dir)
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(in.gcount()));
     return head.find(site_mark) != std::string::npos;
+}
+
+// The first entry of an old site's directory that seedtree site does not
+// write, or "": its pages and stylesheet, the two data files, resp/ of
+// RESP files, and a directory of pages and plots per station.
+std::string not_of_a_site(const std::string &dir)
+{
+    static const std::set<std::string> files = {"index.html", "style.css", "stations.xml", "dataless.seed"};
+    auto ends_with = [](const std::string &n, std::string_view x) {
+        return n.size() > x.size() && n.compare(n.size() - x.size(), x.size(), x) == 0;
+    };
+    auto resp_file = [](const std::string &n) { return n.rfind("RESP.", 0) == 0; };
+    auto page_or_plot = [&](const std::string &n) {
+        return html::file_name(n) == n && (ends_with(n, ".html") || ends_with(n, ".svg"));
+    };
+    // The first entry of path that is not a regular file wanted names.
+    auto stranger_in = [](const std::string &path, const std::string &shown, auto &&wanted) -> std::string {
+        std::error_code ec;
+        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            struct stat st{};
+            if (::lstat((path + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !wanted(name))
+                return shown + "/" + name;
+        }
+        return ec ? shown : std::string();
+    };
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string(), path = dir + "/" + name;
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0) return name;
+        if (S_ISREG(st.st_mode) && files.count(name)) continue;
+        if (!S_ISDIR(st.st_mode) || files.count(name) || html::file_name(name) != name) return name;
+        std::string stranger = name == "resp" ? stranger_in(path, name, resp_file) : stranger_in(path, name, page_or_plot);
+        if (!stranger.empty()) return stranger;
+    }
+    return ec ? std::string(".") : std::string();
 }
 
 // Where the site goes, found wanting before any work is done.
@@ -90,6 +129,11 @@ Target check_target(const std::string &output, const std::string &root)
         throw Error(Source{t.path, 0},
                     "exists and is not a site seedtree made: give a new or empty directory (a site made before is "
                     "replaced whole)");
+    std::string stranger = not_of_a_site(t.path);
+    if (!stranger.empty())
+        throw Error(Source{t.path, 0}, "holds " + stranger +
+                                           ", which seedtree site does not write: the old site is not replaced (move "
+                                           "it away, or give a new or empty directory)");
     t.replace = true;
     return t;
 }
@@ -100,9 +144,11 @@ public:
     explicit WorkDirectory(const Target &t)
     {
         std::string pattern = t.parent + "/." + t.name + ".XXXXXX";
+        files::SignalsHeld held;
         if (!::mkdtemp(pattern.data()))
             throw Error(Source{t.parent, 0}, "cannot make a directory for the site: " + reason());
         path_ = pattern;
+        pending_ = files::pending_add(path_, files::Pending::tree);
         // mkdtemp makes it private; a site is for others to read.
         mode_t mask = ::umask(0);
         ::umask(mask);
@@ -110,16 +156,22 @@ public:
     }
     ~WorkDirectory()
     {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
+        if (!path_.empty()) files::remove_tree(path_.c_str());
+        files::pending_release(pending_);
     }
     WorkDirectory(const WorkDirectory &) = delete;
     WorkDirectory &operator=(const WorkDirectory &) = delete;
     const std::string &path() const { return path_; }
-    void release() { path_.clear(); }
+    void release()
+    {
+        path_.clear();
+        files::pending_release(pending_);
+        pending_ = -1;
+    }
 
 private:
     std::string path_;
+    int pending_ = -1;
 };
 
 // Puts the finished site in place: renamed onto a missing or empty DIR;

@@ -21,19 +21,20 @@ int run_stationxml(const StationXmlArguments &arguments)
     options.module = "seedtree " SEEDTREE_VERSION;
     options.created = run_time();
 
+    OutputTarget target = output_target(arguments.output, arguments.root);
     StationXmlSummary summary;
-    if (arguments.output == "-") {
+    if (!target.whole()) {
         // A closed pipe is a failed write, reported like any other.
         std::signal(SIGPIPE, SIG_IGN);
-        // Standard output cannot be taken back: a first pass through the
-        // whole tree, writing nothing, finds what would be refused.
+        // Standard output (or a FIFO) cannot be taken back: a first pass
+        // through the whole tree, writing nothing, finds what would be refused.
         write_stationxml_tree(arguments.root, arguments.stations, options, [](std::string_view) {});
-        OutputFile out("-");
+        OutputFile out(target);
         summary = write_stationxml_tree(arguments.root, arguments.stations, options,
                                         [&out](std::string_view data) { out.write(data); });
         out.commit();
     } else {
-        OutputFile out(arguments.output);
+        OutputFile out(target);
         summary = write_stationxml_tree(arguments.root, arguments.stations, options,
                                         [&out](std::string_view data) { out.write(data); });
         out.commit();

@@ -51,6 +51,7 @@ int run_volume(const VolumeArguments &arguments)
     VolumeOptions options;
     options.volume_time = volume_time();
     options.resolve_references = arguments.resolve_references;
+    OutputTarget target = output_target(arguments.output, arguments.root);
     Inventory inventory = read_tree(arguments.root, ReadOptions{arguments.stations});
     note_dropped_repeats(inventory.dropped_repeats);
     if (inventory.stations.empty())
@@ -66,8 +67,8 @@ int run_volume(const VolumeArguments &arguments)
                         : arguments.label;
 
     // A closed pipe is a failed write, reported like any other.
-    if (arguments.output == "-") std::signal(SIGPIPE, SIG_IGN);
-    OutputFile out(arguments.output);
+    if (!target.whole()) std::signal(SIGPIPE, SIG_IGN);
+    OutputFile out(target);
     write_volume(inventory, stations, options, [&out](std::string_view record) { out.write(record); });
     out.commit();
     return 0;

@@ -100,7 +100,8 @@ Subcommand add_resp_command(CLI::App &app);
 Subcommand add_plot_command(CLI::App &app);
 Subcommand add_site_command(CLI::App &app);
 
-// "STA.NET": 1 to 5 letters or digits, a dot, 1 or 2 letters or digits.
+// "STA.NET": a station code of 1 to 5 characters, a dot, a network code of
+// 1 or 2, as the tree's reader takes them (valid_code_part).
 bool valid_station_code(const std::string &code);
 
 // The time of this run in seconds since 1970 (UTC): SOURCE_DATE_EPOCH when

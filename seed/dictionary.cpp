@@ -1,5 +1,9 @@
 // The abbreviation dictionary H.A, and reading the lines of tree files.
+#include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,31 +16,55 @@ namespace seed {
 std::vector<Line> read_lines(const std::string &path, bool may_be_missing)
 {
     std::vector<Line> lines;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) {
+    // Without blocking: a name that leads to a FIFO or a device is refused
+    // once open, never waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         if (errno == ENOENT && may_be_missing) return lines;
         throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(errno));
     }
-    if (!S_ISREG(st.st_mode)) throw Error(Source{path, 0}, "not a regular file");
-    std::FILE *in = std::fopen(path.c_str(), "rb");
-    if (!in) throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(errno));
-    std::string text;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
-    bool failed = std::ferror(in);
-    int saved = errno;
-    std::fclose(in);
-    if (failed) throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(saved));
-
-    std::size_t at = 0;
-    int number = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(Line{text.substr(at, end - at), Source{path, ++number}});
-        at = end + 1;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error(Source{path, 0}, "not a regular file");
     }
+    // The kernel's files look regular, and reading one (/proc/kmsg) may
+    // wait or take what others would read.
+    struct statfs fs{};
+    if (::fstatfs(fd, &fs) == 0 && (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC)) {
+        ::close(fd);
+        throw Error(Source{path, 0}, "a file of the kernel (/proc, /sys), not of a header tree");
+    }
+    // Line by line: no blockette line is longer than its 4-digit length
+    // field, so a longer one ends the reading at once, however big the file.
+    std::string line;
+    int number = 0;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(saved));
+        }
+        if (n == 0) break;
+        for (std::string_view rest(buffer, static_cast<std::size_t>(n)); !rest.empty();) {
+            std::size_t end = rest.find('\n');
+            line.append(rest.substr(0, end));
+            if (line.size() > max_line_length) {
+                ::close(fd);
+                throw Error(Source{path, number + 1}, "longer than " + std::to_string(max_line_length) +
+                                                          " characters, which no blockette line is");
+            }
+            if (end == std::string_view::npos) break;
+            lines.push_back(Line{std::move(line), Source{path, ++number}});
+            line.clear();
+            rest.remove_prefix(end + 1);
+        }
+    }
+    ::close(fd);
+    if (!line.empty()) lines.push_back(Line{std::move(line), Source{path, ++number}});
     return lines;
 }
 
@@ -116,8 +144,7 @@ Dictionary parse_dictionary(std::vector<Line> lines)
             auto it = d.firs.find(b.key);
             // A long FIR goes on in the next blockette 41 of the same key.
             if (it != d.firs.end() && previous_fir == b.key && same_leading_fields(it->second.fir, b.fir)) {
-                auto &c = it->second.fir.coefficients;
-                c.insert(c.end(), b.fir.coefficients.begin(), b.fir.coefficients.end());
+                it->second.fir.coefficients.append(b.fir.coefficients);
                 it->second.lines.push_back(line);
             } else if (it != d.firs.end()) {
                 throw Error(line.source, "B041 field 3 (response lookup key)",

@@ -28,19 +28,26 @@ std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory)
     return out;
 }
 
+bool valid_code_part(std::string_view part, std::size_t min, std::size_t max, bool dots)
+{
+    if (part.size() < min || part.size() > max) return false;
+    if (!part.empty() && (part.front() == ' ' || part.back() == ' ')) return false;
+    for (char c : part)
+        if (c < 0x20 || c > 0x7e || c == '~' || c == '/' || (c == '.' && !dots)) return false;
+    return true;
+}
+
 bool valid_channel_code(const std::string &code)
 {
-    std::vector<std::string> parts(1);
-    for (char c : code) {
-        if (c == '.')
-            parts.emplace_back();
-        else if (std::isalnum(static_cast<unsigned char>(c)))
-            parts.back() += c;
-        else
-            return false;
-    }
-    return parts.size() == 4 && !parts[0].empty() && parts[0].size() <= 5 && !parts[1].empty() &&
-           parts[1].size() <= 2 && parts[2].size() <= 2 && !parts[3].empty() && parts[3].size() <= 3;
+    // Station and network hold no dot (a station directory has one), nor
+    // does the channel (its directory's name is CHAN.LOC): a location may.
+    std::size_t first = code.find('.'), second = code.find('.', first + 1), last = code.rfind('.');
+    if (first == std::string::npos || second == std::string::npos || last <= second) return false;
+    std::string_view c = code;
+    return valid_code_part(c.substr(0, first), 1, 5, false) &&
+           valid_code_part(c.substr(first + 1, second - first - 1), 1, 2, false) &&
+           valid_code_part(c.substr(second + 1, last - second - 1), 0, 2, true) &&
+           valid_code_part(c.substr(last + 1), 1, 3, false);
 }
 
 std::string station_of_channel_code(const std::string &code)
@@ -71,6 +78,18 @@ NestedDates nested_dates(const StationId &station, const ChannelId &channel)
 {
     return {station.start.value > channel.start.value ? &station.start : &channel.start,
             station.end.value < channel.end.value ? &station.end : &channel.end};
+}
+
+std::string epoch_order_problem(const Time &start, const Time &end)
+{
+    if (end.open() || end.value >= start.value) return "";
+    return "ends (" + full_time(end) + ") before it begins (" + full_time(start) + ")";
+}
+
+std::string sample_rate_problem(const Number &rate)
+{
+    if (!(rate.value < 0)) return "";
+    return "the sample rate " + rate.text + " is negative";
 }
 
 std::string full_time(const Time &time)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "inventory.hpp"
@@ -13,8 +14,13 @@ namespace seed {
 // Every channel epoch once, in inventory order.
 std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory);
 
+// A code as the tree's reader takes it from its directories and
+// blockettes: min to max printable ASCII characters, no "~", no "/", no
+// blank at either end, and a "." only where dots may be (a location's).
+bool valid_code_part(std::string_view part, std::size_t min, std::size_t max, bool dots);
+
 // "STA.NET.LOC.CHA": station 1-5, network 1-2, location 0-2, channel 1-3
-// letters or digits ("HILL.XY..BHZ" for a blank location).
+// characters ("HILL.XY..BHZ" for a blank location).
 bool valid_channel_code(const std::string &code);
 
 // "STA.NET" of a channel code.
@@ -37,5 +43,12 @@ NestedDates nested_dates(const StationId &station, const ChannelId &channel);
 // A time as "YYYY,DDD,HH:MM:SS" (".FFFF" added when it has a fraction);
 // "(open)" for an open end.
 std::string full_time(const Time &time);
+
+// Values no writer puts out as they are (check reports them, the volume
+// and StationXML writers refuse them): why, or "".
+// An epoch that ends before it begins: "ends (...) before it begins (...)".
+std::string epoch_order_problem(const Time &start, const Time &end);
+// A sample rate below 0.
+std::string sample_rate_problem(const Number &rate);
 
 }  // namespace seed

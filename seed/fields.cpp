@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "message_text.hpp"
+
 namespace seed {
 
 std::string_view trim(std::string_view text)
@@ -112,12 +114,7 @@ std::string field_label(int type, int field, const char *name)
 
 namespace {
 
-std::string quoted(std::string_view text)
-{
-    std::string out = "\"";
-    out.append(text);
-    return out + "\"";
-}
+std::string quoted(std::string_view text) { return quoted_value(text); }
 
 }  // namespace
 

@@ -50,7 +50,10 @@ struct Dictionary {
 struct Filter {
     std::variant<PolesZeros, Coefficients, Fir, Polynomial> response;
     std::optional<int> lookup_key;  // set when the stage refers to the dictionary
-    std::vector<Line> lines;        // the stage's blockette(s): 53, 54, 62, the 61s, or the 60
+    // The stage's blockette(s): 53, 54, 62, the 61s; for a reference only
+    // the place of its 60 (the text is the epoch's response line): one
+    // 60 may name thousands of keys.
+    std::vector<Line> lines;
 };
 
 struct Stage {
@@ -142,7 +145,9 @@ std::vector<StationEpoch> read_station_records(const TreeRecords &files, const s
                                                std::size_t &dropped);
 
 // The lines of a file, numbered from 1. A missing file gives no lines
-// when may_be_missing; otherwise Error.
+// when may_be_missing; otherwise Error, as for anything but a regular file
+// and for a line longer than a blockette line can be.
+constexpr std::size_t max_line_length = 9999;
 std::vector<Line> read_lines(const std::string &path, bool may_be_missing);
 
 }  // namespace seed

@@ -1,5 +1,6 @@
 #include "output_file.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "error.hpp"
+#include "pending_files.hpp"
 
 namespace seed {
 
@@ -15,27 +17,55 @@ namespace {
 
 std::string reason() { return std::strerror(errno); }
 
+OutputTarget file_target(const std::string &path)
+{
+    OutputTarget t;
+    t.path = path;
+    if (path != "-") {
+        t.kind = OutputTarget::Kind::file;
+        t.file = path;
+    }
+    return t;
+}
+
 }  // namespace
 
-OutputFile::OutputFile(const std::string &path) : path_(path)
+OutputFile::OutputFile(const std::string &path) : OutputFile(file_target(path)) {}
+
+OutputFile::OutputFile(const OutputTarget &target) : path_(target.path), file_(target.file)
 {
-    if (path == "-") {
+    if (target.kind == OutputTarget::Kind::standard_output) {
         fd_ = 1;
+        stream_ = true;
         return;
     }
-    std::size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) throw Error(Source{path, 0}, "not a file name");
+    if (target.kind == OutputTarget::Kind::stream) {
+        fd_ = ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) throw Error(Source{path_, 0}, "cannot open it for writing: " + reason());
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+            throw Error(Source{path_, 0}, "is no longer a FIFO or a character device");
+        }
+        stream_ = true;
+        return;
+    }
+    std::size_t slash = file_.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : file_.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? file_ : file_.substr(slash + 1);
+    if (base.empty()) throw Error(Source{path_, 0}, "not a file name");
     temporary_ = (slash == std::string::npos ? "" : dir) + "." + base + ".XXXXXX";
-    fd_ = ::mkstemp(temporary_.data());
+    files::SignalsHeld held;
+    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         int saved = errno;
         temporary_.clear();
         errno = saved;
-        throw Error(Source{path, 0}, "cannot create the file: " + reason());
+        throw Error(Source{path_, 0}, "cannot create the file: " + reason());
     }
-    // mkstemp makes the file private; the volume gets the usual mode.
+    pending_ = files::pending_add(temporary_, files::Pending::file);
+    // mkstemp makes the file private; the output gets the usual mode.
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd_, 0666 & ~mask);
@@ -45,6 +75,7 @@ OutputFile::~OutputFile()
 {
     if (fd_ > 1) ::close(fd_);
     if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    files::pending_release(pending_);
 }
 
 void OutputFile::write(std::string_view data)
@@ -59,8 +90,13 @@ void OutputFile::write(std::string_view data)
 
 void OutputFile::commit()
 {
-    if (path_ == "-") {
+    if (stream_) {
         committed_ = true;
+        if (fd_ > 1) {
+            int fd = fd_;
+            fd_ = -1;
+            if (::close(fd) != 0) throw Error(Source{path_, 0}, "cannot write: " + reason());
+        }
         return;
     }
     int fd = fd_;
@@ -70,7 +106,7 @@ void OutputFile::commit()
     bool closed = ::close(fd) == 0;
     if (!synced) errno = saved;
     if (!synced || !closed) throw Error(Source{path_, 0}, "cannot write: " + reason());
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
+    if (std::rename(temporary_.c_str(), file_.c_str()) != 0)
         throw Error(Source{path_, 0}, "cannot put the file in place: " + reason());
     committed_ = true;
 }

@@ -14,6 +14,7 @@
 #include <numbers>
 
 #include "epochs.hpp"
+#include "message_text.hpp"
 #include "response.hpp"
 
 extern char **environ;
@@ -22,12 +23,27 @@ namespace seed {
 
 namespace {
 
-// A gnuplot string in single quotes: only the quote itself is special.
+// A text as a gnuplot string expression that gives it back exactly. In
+// single quotes nothing is expanded (a backquote in double quotes runs a
+// shell command), but gnuplot misreads a doubled quote at the start or
+// next to another: every quote goes on its own, "'", joined with ".".
 std::string quoted(const std::string &text)
 {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out + "'";
+    std::string out, run;
+    auto flush = [&] {
+        if (!run.empty()) out += (out.empty() ? "'" : ".'") + run + "'";
+        run.clear();
+    };
+    for (char c : text) {
+        if (c != '\'') {
+            run += c;
+            continue;
+        }
+        flush();
+        out += out.empty() ? "\"'\"" : ".\"'\"";
+    }
+    flush();
+    return out.empty() ? "''" : out;
 }
 
 std::string number(double value)
@@ -78,16 +94,14 @@ PlotFormat plot_format_of(const std::string &path)
     std::string extension = dot == std::string::npos ? "" : lower(path.substr(dot));
     if (extension == ".png") return PlotFormat::png;
     if (extension == ".svg") return PlotFormat::svg;
-    throw Error("the plot file must end in .png or .svg, not \"" + path + "\"");
+    throw Error("the plot file must end in .png or .svg, not " + quoted_value(path));
 }
 
-std::string bode_script(const std::vector<PlotCurve> &curves, const std::string &title, const std::string &output,
-                        PlotFormat format)
+std::string bode_script(const std::vector<PlotCurve> &curves, const std::string &title, PlotFormat format)
 {
     std::string s;
     s += format == PlotFormat::png ? "set terminal pngcairo size 1100,850 font 'Sans,10' noenhanced\n"
                                    : "set terminal svg size 1100,850 font 'Sans,10' noenhanced\n";
-    s += "set output " + quoted(output) + "\n";
     for (std::size_t i = 0; i < curves.size(); ++i) s += data_blocks(curves[i], i);
     // Both panels span the frequencies and every Nyquist line, with room to show the last.
     double low = 0, high = 0;
@@ -158,84 +172,52 @@ std::string bode_script(const std::vector<PlotCurve> &curves, const std::string 
                 " using 1:2 with lines linewidth 2 linecolor rgb '" + colour(i) + "' notitle";
     if (plot.empty()) plot = "plot 1/0 notitle";
     s += plot + "\n";
-    s += "unset multiplot\nset output\n";
+    s += "unset multiplot\n";
     return s;
 }
 
 namespace {
 
-std::string directory_of(const std::string &path)
-{
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string base_of(const std::string &path)
-{
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Temporary files beside the plot, removed unless kept.
-class Temporary {
+// An unnamed temporary file (removed by the system however the run ends).
+class Scratch {
 public:
-    Temporary(const std::string &path, const std::string &suffix)
+    Scratch() : file_(std::tmpfile())
     {
-        std::string pattern = directory_of(path) + "/." + base_of(path) + ".XXXXXX" + suffix;
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        fd_ = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
-        if (fd_ < 0) throw Error(Source{path, 0}, std::string("cannot create: ") + std::strerror(errno));
-        path_ = name.data();
+        if (!file_) throw Error(std::string("cannot create a temporary file for the plot: ") + std::strerror(errno));
     }
-    ~Temporary()
-    {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    Temporary(const Temporary &) = delete;
-    Temporary &operator=(const Temporary &) = delete;
-
-    const std::string &path() const { return path_; }
-    int fd() const { return fd_; }
-    void close()
-    {
-        if (fd_ >= 0 && ::close(fd_) != 0) {
-            fd_ = -1;
-            throw Error(Source{path_, 0}, std::string("cannot write: ") + std::strerror(errno));
-        }
-        fd_ = -1;
-    }
-    void keep() { kept_ = true; }
+    ~Scratch() { std::fclose(file_); }
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
+    int fd() const { return ::fileno(file_); }
+    void rewind() const { ::lseek(fd(), 0, SEEK_SET); }
 
 private:
-    std::string path_;
-    int fd_ = -1;
-    bool kept_ = false;
+    std::FILE *file_;
 };
 
-void write_all(int fd, const std::string &data, const std::string &path)
+void write_all(int fd, const std::string &data)
 {
     std::size_t at = 0;
     while (at < data.size()) {
         ssize_t n = ::write(fd, data.data() + at, data.size() - at);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw Error(Source{path, 0}, std::string("cannot write: ") + std::strerror(errno));
+        if (n <= 0) throw Error(std::string("cannot write the plot's script to a temporary file: ") + std::strerror(errno));
         at += static_cast<std::size_t>(n);
     }
 }
 
-// Runs gnuplot on script; its standard error goes to errors.
-int run_gnuplot(const std::string &script, const Temporary &errors)
+// Runs gnuplot on the script (its standard input); the picture goes to
+// image (its standard output), its messages to errors. No name of a file
+// reaches the script: a path is never read as a command.
+int run_gnuplot(const Scratch &script, const Scratch &image, const Scratch &errors)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, errors.fd(), 1);
+    posix_spawn_file_actions_adddup2(&actions, script.fd(), 0);
+    posix_spawn_file_actions_adddup2(&actions, image.fd(), 1);
     posix_spawn_file_actions_adddup2(&actions, errors.fd(), 2);
     std::string program = "gnuplot";
-    std::vector<char *> argv = {program.data(), const_cast<char *>(script.c_str()), nullptr};
+    std::vector<char *> argv = {program.data(), nullptr};
     pid_t pid = 0;
     int failed = ::posix_spawnp(&pid, "gnuplot", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -248,54 +230,56 @@ int run_gnuplot(const std::string &script, const Temporary &errors)
     return status;
 }
 
-std::string first_lines(const std::string &path, std::size_t max_lines)
+std::string first_lines(const Scratch &errors, std::size_t max_lines)
 {
-    std::FILE *in = std::fopen(path.c_str(), "r");
-    if (!in) return "";
-    std::string out, line;
-    char buffer[512];
-    std::size_t lines = 0;
-    while (lines < max_lines && std::fgets(buffer, sizeof buffer, in)) {
-        line = buffer;
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    errors.rewind();
+    std::string text(4096, '\0');
+    ssize_t n = ::read(errors.fd(), text.data(), text.size());
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::string out;
+    std::size_t lines = 0, at = 0;
+    while (lines < max_lines && at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (line.empty()) continue;
         out += (out.empty() ? "" : "; ") + line;
         ++lines;
     }
-    std::fclose(in);
     return out;
 }
 
 }  // namespace
 
-void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &title, const std::string &path,
+void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &title, OutputFile &out,
                      PlotFormat format)
 {
-    Temporary image(path, format == PlotFormat::png ? ".png" : ".svg");
-    // mkstemps makes the file private; the picture gets the usual mode.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(image.fd(), 0666 & ~mask);
-    image.close();
-    Temporary script(path, ".gp");
-    write_all(script.fd(), bode_script(curves, title, image.path(), format), script.path());
-    script.close();
-    Temporary errors(path, ".log");
+    Scratch script, image, errors;
+    write_all(script.fd(), bode_script(curves, title, format));
+    script.rewind();
 
-    int status = run_gnuplot(script.path(), errors);
+    int status = run_gnuplot(script, image, errors);
     // posix_spawnp reports a missing program through the child on some systems: status 127.
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
         throw Error("cannot run gnuplot to draw the plot (install the Debian package gnuplot-nox)");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::string said = first_lines(errors.path(), 3);
-        throw Error("gnuplot failed to draw " + path + (said.empty() ? "" : ": " + said));
+        std::string said = first_lines(errors, 3);
+        throw Error("gnuplot failed to draw " + out.path() + (said.empty() ? "" : ": " + said));
     }
     struct stat st{};
-    if (::stat(image.path().c_str(), &st) != 0 || st.st_size == 0)
-        throw Error("gnuplot wrote nothing for " + path + ": " + first_lines(errors.path(), 3));
-    if (::rename(image.path().c_str(), path.c_str()) != 0)
-        throw Error(Source{path, 0}, std::string("cannot write: ") + std::strerror(errno));
-    image.keep();
+    if (::fstat(image.fd(), &st) != 0 || st.st_size == 0)
+        throw Error("gnuplot wrote nothing for " + out.path() + ": " + first_lines(errors, 3));
+    image.rewind();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(image.fd(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Error(std::string("cannot read back the plot: ") + std::strerror(errno));
+        if (n == 0) break;
+        out.write(std::string_view(buffer, static_cast<std::size_t>(n)));
+    }
 }
 
 PlotCurve channel_curve(const ChannelEpoch &epoch, const Dictionary &dictionary, const std::vector<double> &frequencies)

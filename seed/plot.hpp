@@ -1,6 +1,8 @@
 // Bode plots of channel responses (amplitude log-log over phase), drawn
 // by gnuplot: a script made here, run as a child without a shell, writing
-// PNG (pngcairo) or SVG (svg, with the codes as <text>).
+// PNG (pngcairo) or SVG (svg, with the codes as <text>) to its standard
+// output. The script holds no file name, and every text in it reads back
+// exactly as it is.
 #pragma once
 
 #include <complex>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "inventory.hpp"
+#include "output_file.hpp"
 
 namespace seed {
 
@@ -26,14 +29,13 @@ enum class PlotFormat { png, svg };
 // The format a path's extension names (.png, .svg, any case); Error otherwise.
 PlotFormat plot_format_of(const std::string &path);
 
-// The gnuplot script that draws the curves into output.
-std::string bode_script(const std::vector<PlotCurve> &curves, const std::string &title, const std::string &output,
-                        PlotFormat format);
+// The gnuplot script that draws the curves to standard output.
+std::string bode_script(const std::vector<PlotCurve> &curves, const std::string &title, PlotFormat format);
 
-// Draws the curves into path: written under a temporary name beside it and
-// renamed when gnuplot has made it, so that a failed run leaves path as it
-// was. Error when gnuplot cannot be run, fails, or writes nothing.
-void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &title, const std::string &path,
+// Draws the curves into out, which the caller commits: gnuplot draws into
+// an unnamed temporary file first, so a failed drawing writes nothing.
+// Error when gnuplot cannot be run, fails, or draws nothing.
+void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &title, OutputFile &out,
                      PlotFormat format);
 
 // The curve of one channel epoch at the given frequencies (every stage,

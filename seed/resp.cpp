@@ -8,6 +8,7 @@
 #include <map>
 
 #include "output_file.hpp"
+#include "pending_files.hpp"
 
 namespace seed {
 
@@ -200,29 +201,100 @@ std::string resp_epoch(const ChannelEpoch &e, const Dictionary &d)
     return out;
 }
 
+namespace {
+
+// Where the files of a run are written before any of them is put in
+// place: a hidden directory inside DIR, removed however the run ends, and
+// DIR itself when this run made it.
+class RespWork {
+public:
+    explicit RespWork(const std::string &dir) : dir_(dir)
+    {
+        files::SignalsHeld held;
+        struct stat st{};
+        if (::stat(dir.c_str(), &st) != 0) {
+            if (errno != ENOENT || ::mkdir(dir.c_str(), 0777) != 0)
+                throw Error(Source{dir, 0}, std::string("cannot make the directory: ") + std::strerror(errno));
+            made_ = files::pending_add(dir, files::Pending::empty_dir);
+            if (made_ < 0) made_ = -2;  // no guard: still removed on failure below
+        } else if (!S_ISDIR(st.st_mode)) {
+            throw Error(Source{dir, 0}, "not a directory");
+        }
+        std::string pattern = dir + "/.resp.XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            int saved = errno;
+            undo_made();
+            throw Error(Source{dir, 0}, std::string("cannot make a directory for the files: ") + std::strerror(saved));
+        }
+        path_ = pattern;
+        work_ = files::pending_add(path_, files::Pending::tree);
+    }
+    ~RespWork()
+    {
+        if (!path_.empty()) files::remove_tree(path_.c_str());
+        files::pending_release(work_);
+        if (!done_) undo_made();
+        else files::pending_release(made_);
+    }
+    RespWork(const RespWork &) = delete;
+    RespWork &operator=(const RespWork &) = delete;
+
+    const std::string &path() const { return path_; }
+
+    // Moves every file into DIR.
+    void put_in_place(const std::vector<std::string> &names)
+    {
+        for (const std::string &name : names)
+            if (std::rename((path_ + "/" + name).c_str(), (dir_ + "/" + name).c_str()) != 0)
+                throw Error(Source{dir_ + "/" + name, 0}, std::string("cannot put the file in place: ") +
+                                                              std::strerror(errno));
+        done_ = true;
+    }
+
+private:
+    void undo_made()
+    {
+        if (made_ == -1) return;
+        ::rmdir(dir_.c_str());
+        files::pending_release(made_);
+        made_ = -1;
+    }
+
+    std::string dir_, path_;
+    int made_ = -1, work_ = -1;
+    bool done_ = false;
+};
+
+}  // namespace
+
 std::vector<std::string> write_resp_files(const std::vector<const ChannelEpoch *> &epochs, const Dictionary &dictionary,
                                           const std::string &dir)
 {
-    struct stat st{};
-    if (::stat(dir.c_str(), &st) != 0) {
-        if (errno != ENOENT || ::mkdir(dir.c_str(), 0777) != 0)
-            throw Error(Source{dir, 0}, std::string("cannot make the directory: ") + std::strerror(errno));
-    } else if (!S_ISDIR(st.st_mode)) {
-        throw Error(Source{dir, 0}, "not a directory");
-    }
-    std::map<std::string, std::string> files;
+    std::map<std::string, std::string> texts;
     std::vector<std::string> names;
     for (const ChannelEpoch *e : epochs) {
         std::string name = resp_file_name(*e);
-        auto [it, added] = files.emplace(name, "");
+        auto [it, added] = texts.emplace(name, "");
         if (added) names.push_back(name);
         it->second += resp_epoch(*e, dictionary);
     }
+    // Only regular files are replaced: a link, a FIFO or a directory of
+    // that name is the user's.
     for (const std::string &name : names) {
-        OutputFile out(dir + "/" + name);
-        out.write(files[name]);
+        struct stat st{};
+        std::string path = dir + "/" + name;
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            throw Error(Source{path, 0}, "exists and is not a regular file: a RESP file does not replace it");
+    }
+    // Every file is written before the first is put in place: a run that
+    // fails (a full disk) leaves DIR as it was.
+    RespWork work(dir);
+    for (const std::string &name : names) {
+        OutputFile out(work.path() + "/" + name);
+        out.write(texts[name]);
         out.commit();
     }
+    work.put_in_place(names);
     return names;
 }
 

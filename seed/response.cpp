@@ -16,6 +16,13 @@ const Line &first_line(const Filter &filter) { return filter.lines.front(); }
 
 std::string stage_text(int stage) { return "stage " + std::to_string(stage); }
 
+std::string frequency_text(double f)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9e", f);
+    return text;
+}
+
 void need_rate(const Filter &filter, double rate, const char *what)
 {
     if (!(rate > 0))
@@ -185,6 +192,13 @@ Complex stage_response(const Stage &stage, double f, DelayConvention convention)
     }
     // Once for the stage: a second FIR of a stage continues the first.
     if (advance) h *= std::polar(1.0, two_pi * f * stage.decimation->correction.value);
+    if (!std::isfinite(h.real()) || !std::isfinite(h.imag())) {
+        const Line &line = !stage.filters.empty() ? first_line(stage.filters.front())
+                           : stage.sensitivity    ? stage.sensitivity->line
+                                                  : stage.decimation->line;
+        throw ResponseError(line.source, stage_text(stage.number) + ": the response at " + frequency_text(f) +
+                                             " Hz is not a finite number");
+    }
     return h;
 }
 
@@ -192,6 +206,9 @@ Complex channel_response(const ChannelEpoch &epoch, double f, DelayConvention co
 {
     Complex h = 1.0;
     for (const Stage &s : epoch.stages) h *= stage_response(s, f, convention);
+    if (!std::isfinite(h.real()) || !std::isfinite(h.imag()))
+        throw ResponseError(epoch.id.line.source, "the product of the stages at " + frequency_text(f) +
+                                                      " Hz is not a finite number");
     return h;
 }
 

@@ -5,6 +5,7 @@
 
 #include "commands.hpp"
 #include "fields.hpp"
+#include "message_text.hpp"
 
 namespace seed {
 
@@ -14,8 +15,8 @@ long long run_time()
     if (const char *fixed = std::getenv("SOURCE_DATE_EPOCH")) {
         long long seconds = 0;
         if (!parse_unsigned(fixed, seconds) || !seed_time_from_unix(seconds, text))
-            throw UsageError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970 up to year 9999, not \"" +
-                             std::string(fixed) + "\"");
+            throw UsageError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970 up to year 9999, not " +
+                             quoted_value(fixed));
         return seconds;
     }
     long long now = static_cast<long long>(std::time(nullptr));

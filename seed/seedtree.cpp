@@ -8,24 +8,24 @@
 // error), 2 usage error (one line and a hint on standard error).
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <cstdio>
 #include <new>
 #include <vector>
 
 #include "commands.hpp"
+#include "epochs.hpp"
 #include "error.hpp"
+#include "message_text.hpp"
+#include "output_target.hpp"
 
 namespace seed {
 
 bool valid_station_code(const std::string &code)
 {
     std::size_t dot = code.find('.');
-    if (dot == std::string::npos || dot < 1 || dot > 5 || code.size() - dot - 1 < 1 || code.size() - dot - 1 > 2)
-        return false;
-    for (std::size_t i = 0; i < code.size(); ++i)
-        if (i != dot && !std::isalnum(static_cast<unsigned char>(code[i]))) return false;
-    return true;
+    if (dot == std::string::npos) return false;
+    std::string_view c = code;
+    return valid_code_part(c.substr(0, dot), 1, 5, false) && valid_code_part(c.substr(dot + 1), 1, 2, false);
 }
 
 void note_dropped_repeats(std::size_t dropped)
@@ -40,7 +40,7 @@ namespace {
 int failure(const std::string &message)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "seedtree: %s\n", message.c_str());
+    std::fprintf(stderr, "seedtree: %s\n", seed::printable(message).c_str());
     return 1;
 }
 
@@ -54,8 +54,8 @@ std::string parsed_name(const std::vector<seed::Subcommand> &subcommands)
 
 int usage_error(const std::string &message, const std::string &command)
 {
-    std::fprintf(stderr, "seedtree: error: %s\nRun 'seedtree%s --help' for usage.\n", message.c_str(),
-                 command.empty() ? "" : (" " + command).c_str());
+    std::fprintf(stderr, "seedtree: error: %s\nRun 'seedtree%s --help' for usage.\n",
+                 seed::printable(message).c_str(), command.empty() ? "" : (" " + command).c_str());
     return 2;
 }
 
@@ -102,6 +102,8 @@ int main(int argc, char **argv)
             if (s.app->parsed()) return s.run();
         return usage_error("a subcommand is required", "");
     } catch (const seed::UsageError &e) {
+        return usage_error(e.what(), parsed_name(subcommands));
+    } catch (const seed::OutputConflict &e) {
         return usage_error(e.what(), parsed_name(subcommands));
     } catch (const seed::Error &e) {
         return failure(e.what());

@@ -18,6 +18,7 @@
 
 #include "epochs.hpp"
 #include "unit_names.hpp"
+#include "message_text.hpp"
 
 namespace seed {
 
@@ -227,7 +228,7 @@ std::string date_time_from_unix(long long seconds)
     throw Error(line.source, field_label(type, field, name), message);
 }
 
-std::string quoted(const std::string &text) { return "\"" + text + "\""; }
+std::string quoted(const std::string &text) { return quoted_value(text); }
 
 std::string place(const Source &s) { return s.file + ":" + std::to_string(s.line); }
 
@@ -322,6 +323,10 @@ private:
     void dates(const Line &line, int type, const Time &start, const Time &end)
     {
         int field = type == 50 ? 13 : 22;
+        std::string problem = epoch_order_problem(start, end);
+        if (!problem.empty())
+            refuse(line, type, field + 1, type == 50 ? "end effective date" : "end date",
+                   std::string(type == 50 ? "the station epoch " : "the channel epoch ") + problem);
         xml_.attribute("startDate", date(line, type, field, type == 50 ? "start effective date" : "start date", start));
         if (!open_end(end))
             xml_.attribute("endDate", date(line, type, field + 1, type == 50 ? "end effective date" : "end date", end));
@@ -388,6 +393,8 @@ private:
         ranged("Azimuth", id.azimuth, 0, 360, false, line, 52, 14, "azimuth");
         ranged("Dip", id.dip, -90, 90, true, line, 52, 15, "dip");
         types(id);
+        if (std::string problem = sample_rate_problem(id.sample_rate); !problem.empty())
+            refuse(line, 52, 18, "sample rate", problem + "; StationXML's SampleRate is 0 or more");
         xml_.element("SampleRate", xml_double(id.sample_rate));
         if (id.clock_drift.value < 0)
             refuse(line, 52, 19, "max clock drift",
@@ -680,6 +687,20 @@ private:
         xml_.end();
     }
 
+    // A value computed from the tree's (from), as the document writes it:
+    // one that is not finite, or that underflowed from a value that is not
+    // 0, would be schema-valid and wrong.
+    std::string computed(double value, double from, const FilterPlace &at, int offset, const char *name,
+                         const std::string &what)
+    {
+        bool underflow = from != 0 && std::isfinite(from) && !std::isnormal(value) && std::isfinite(value);
+        if (!std::isfinite(value) || underflow)
+            refuse(*at.line, at.type, at.input_field + offset, name,
+                   what + " is " + xml_double(value) + (underflow ? " (it underflows)" : "") +
+                       ": the document cannot hold it");
+        return xml_double(value);
+    }
+
     // ApproximationType to the coefficients. Coefficient k is divided by
     // gain^k (1: the stage's own, as written).
     void polynomial_body(const Polynomial &p, const FilterPlace &at, double gain)
@@ -691,8 +712,10 @@ private:
         // Valid frequencies: B is hertz, as StationXML has them; A is radians per second.
         for (const auto &[element, bound] :
              {std::pair{"FrequencyLowerBound", &p.lower_frequency}, std::pair{"FrequencyUpperBound", &p.upper_frequency}})
-            xml_.element(element, p.frequency_units == 'B' ? xml_double(*bound)
-                                                           : xml_double(bound->value / (2 * std::numbers::pi)));
+            xml_.element(element, p.frequency_units == 'B'
+                                      ? xml_double(*bound)
+                                      : computed(bound->value / (2 * std::numbers::pi), bound->value, at, 1,
+                                                 "valid frequency bound", element));
         xml_.element("ApproximationLowerBound", xml_double(p.lower_bound));
         xml_.element("ApproximationUpperBound", xml_double(p.upper_bound));
         xml_.element("MaximumError", xml_double(p.max_error));
@@ -703,11 +726,15 @@ private:
                 with_error("Coefficient", c.value, c.error, "number", k);
                 continue;
             }
+            std::string what = "coefficient " + std::to_string(k) + " / " + xml_double(gain) + "^" + std::to_string(k);
+            std::string error = computed(c.error.value / scale, c.error.value, at, 11, "polynomial coefficient error",
+                                         "the error of " + what);
+            std::string value = computed(c.value.value / scale, c.value.value, at, 10, "polynomial coefficient", what);
             xml_.start("Coefficient");
             xml_.attribute("number", std::to_string(k));
-            xml_.attribute("plusError", xml_double(c.error.value / scale));
-            xml_.attribute("minusError", xml_double(c.error.value / scale));
-            xml_.text(xml_double(c.value.value / scale));
+            xml_.attribute("plusError", error);
+            xml_.attribute("minusError", error);
+            xml_.text(value);
             xml_.end();
         }
     }

@@ -195,8 +195,7 @@ public:
                 Fir &fir = std::get<Fir>(s.filters.back().response);
                 if (fir.name.text == b.fir.name.text && fir.symmetry == b.fir.symmetry &&
                     fir.input_units == b.fir.input_units && fir.output_units == b.fir.output_units) {
-                    fir.coefficients.insert(fir.coefficients.end(), b.fir.coefficients.begin(),
-                                            b.fir.coefficients.end());
+                    fir.coefficients.append(b.fir.coefficients);
                     s.filters.back().lines.push_back(line);
                     continued = true;
                 }
@@ -264,12 +263,14 @@ private:
                                      " again (the first is at " + place(first.source) + ")");
     }
 
+    // The dictionary's filter, shared (see Filter::lines).
     Filter resolve(int key, const Line &line)
     {
+        Line place{std::string(), line.source};
         if (auto it = dictionary_.firs.find(key); it != dictionary_.firs.end())
-            return Filter{it->second.fir, key, {line}};
+            return Filter{it->second.fir, key, {std::move(place)}};
         if (auto it = dictionary_.polynomials.find(key); it != dictionary_.polynomials.end())
-            return Filter{it->second.polynomial, key, {line}};
+            return Filter{it->second.polynomial, key, {std::move(place)}};
         throw Error(line.source, "B060 field 6 (response lookup key)",
                     "key " + std::to_string(key) + " has no blockette 41 or 42 in H.A");
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "epochs.hpp"
+
 namespace seed {
 
 void LogicalRecordWriter::open_record(bool continuation)
@@ -116,6 +118,19 @@ std::string station_index(const std::vector<std::pair<std::string, long>> &stati
 
 namespace {
 
+// Values a volume must not carry as they stand: Error naming the line.
+void refuse_unwritable(const StationEpoch &s)
+{
+    if (std::string p = epoch_order_problem(s.id.start, s.id.end); !p.empty())
+        throw Error(s.id.line.source, field_label(50, 14, "end effective date"), "the station epoch " + p);
+    for (const auto &c : s.channels) {
+        if (std::string p = epoch_order_problem(c->id.start, c->id.end); !p.empty())
+            throw Error(c->id.line.source, field_label(52, 23, "end date"), "the channel epoch " + p);
+        if (std::string p = sample_rate_problem(c->id.sample_rate); !p.empty())
+            throw Error(c->id.line.source, field_label(52, 18, "sample rate"), p);
+    }
+}
+
 // The far end SEED writers give an open epoch.
 const char *const open_end = "2599,365,23:59:59";
 
@@ -180,6 +195,7 @@ void write_volume(const Inventory &inventory, const std::vector<const StationEpo
                   const VolumeOptions &options, const RecordSink &sink)
 {
     if (stations.empty()) throw Error("no station epochs to write");
+    for (const StationEpoch *s : stations) refuse_unwritable(*s);
     const StationEpoch *first = stations.front(), *last = stations.front();
     for (const StationEpoch *s : stations) {
         if (s->id.start.value < first->id.start.value) first = s;

@@ -411,7 +411,9 @@ TEST_F(SeedtreeCheck, ValidatorRules)
           "[hill.XY/B050:1]"}},
         {"210", [&](Tree &t) { another_epoch(t, "2001,001,00:00:00", "2000,001,00:00:00"); },
          {"error fdsn-210 HILL.XY 2001,001,00:00:00: the station epoch ends at 2000,001,00:00:00, not after its start "
-          "[HILL.XY/B050:2]"},
+          "[HILL.XY/B050:2]",
+          "error epoch-order HILL.XY 2001,001,00:00:00: the station epoch ends (2000,001,00:00:00) before it begins "
+          "(2001,001,00:00:00) [HILL.XY/B050:2]"},
          2},
         {"222", [&](Tree &t) { edit(t, bhe, 1, swap(" 37.876499-122", " 37.886499-122")); },
          {"warning fdsn-222 " + bhe_at + "the channel is 1.11195 km from its station epoch from 2003,182,00:00:00 (at "
