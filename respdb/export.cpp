@@ -106,6 +106,14 @@ ExportSummary run_export(const ExportOptions &options, ExportSink &sink)
     quorvex::generate_dictionary(sql, dictionary, memory_root, options.generate.lookup, options.generate.abpoly,
                                  nullptr);
     sink.dictionary(dictionary.files().at("H.A"));
+    if (sink.wants_station_records()) {
+        std::vector<std::string> b050;
+        for (const StationPlan &s : plan) {
+            std::vector<std::string> records = station_records(sql, s, options.generate);
+            b050.insert(b050.end(), records.begin(), records.end());
+        }
+        sink.station_records(b050);
+    }
 
     const std::size_t jobs = static_cast<std::size_t>(std::max(1, options.jobs));
     Pipeline pipeline(plan.size(), 2 * jobs);

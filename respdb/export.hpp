@@ -28,6 +28,10 @@ public:
     virtual void begin(const std::vector<StationPlan> &plan) { (void)plan; }
     // H.A, as generated once for every station.
     virtual void dictionary(const std::vector<std::string> &records) = 0;
+    // The blockettes 50 of every station epoch, before the first station,
+    // for a sink that asks for them.
+    virtual bool wants_station_records() const { return false; }
+    virtual void station_records(const std::vector<std::string> &b050) { (void)b050; }
     // Each station, in plan order (network, station).
     virtual void station(const StationTree &tree) = 0;
 };

@@ -70,7 +70,45 @@ std::string codes_of(const StationEpochPlan &s, const ChannelEpochRow &c)
     return s.network + "." + s.station + "." + c.location + "." + c.channel;
 }
 
+quorvex::Request request_of(const StationEpochPlan &epoch, const GeneratorRun &run, const GenerateOptions &options)
+{
+    quorvex::Request request;
+    request.station = epoch.station;
+    request.network = epoch.network;
+    request.channel = run.channel;
+    request.date = run.date;
+    request.mode = std::string(1, run.mode);
+    request.data_root = memory_root;
+    request.lookup = options.lookup;
+    request.abpoly = options.abpoly;
+    return request;
+}
+
+// The run and the generator's message, for a refused run.
+std::string refusal(const StationEpochPlan &epoch, const GeneratorRun &run, const rdb::RunEnd &end)
+{
+    return epoch.network + "." + epoch.station + (run.channel.empty() ? "" : ":" + run.channel) + " at " + run.date +
+           ": " + one_line(end.text());
+}
+
 }  // namespace
+
+std::vector<std::string> station_records(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options)
+{
+    std::vector<std::string> records;
+    for (const StationEpochPlan &epoch : plan.epochs) {
+        quorvex::MemoryTree memory(memory_root, true);
+        try {
+            quorvex::generate(sql, memory, request_of(epoch, epoch.runs.front(), options), nullptr);
+        } catch (const rdb::RunEnd &end) {
+            if (!options.keep_going) throw RefusedRun(refusal(epoch, epoch.runs.front(), end));
+            continue;  // refused again, and named, when its station's turn comes
+        }
+        auto it = memory.files().find(epoch.station + "." + epoch.network + "/B050");
+        if (it != memory.files().end()) records.insert(records.end(), it->second.begin(), it->second.end());
+    }
+    return records;
+}
 
 std::string one_line(const std::string &text)
 {
@@ -92,22 +130,11 @@ StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const Gener
     quorvex::MemoryTree memory(memory_root, true);
     for (const StationEpochPlan &epoch : plan.epochs) {
         for (const GeneratorRun &run : epoch.runs) {
-            quorvex::Request request;
-            request.station = epoch.station;
-            request.network = epoch.network;
-            request.channel = run.channel;
-            request.date = run.date;
-            request.mode = std::string(1, run.mode);
-            request.data_root = memory_root;
-            request.lookup = options.lookup;
-            request.abpoly = options.abpoly;
             const auto sizes = sizes_of(memory.files());
             try {
-                quorvex::generate(sql, memory, request, nullptr, cache);
+                quorvex::generate(sql, memory, request_of(epoch, run, options), nullptr, cache);
             } catch (const rdb::RunEnd &end) {
-                const std::string what = epoch.network + "." + epoch.station +
-                                         (run.channel.empty() ? "" : ":" + run.channel) + " at " + run.date +
-                                         ": " + one_line(end.text());
+                const std::string what = refusal(epoch, run, end);
                 if (!options.keep_going) throw RefusedRun(what);
                 if (run.mode == 's') {
                     tree.refused.push_back("refused station epoch " + epoch.network + "." + epoch.station + " from " +

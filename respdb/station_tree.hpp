@@ -46,6 +46,12 @@ public:
 StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options,
                              quorvex::RunCache *cache);
 
+// The blockettes 50 of the plan's station epochs alone (their station
+// runs), for writers that need them before the stations (a StationXML
+// Network's Description). A refused run as generate_station has it, but
+// with keep_going it is passed over here and named there.
+std::vector<std::string> station_records(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options);
+
 // The generator's message of a run end on one line ("Blockette 52 field
 // 12 (local depth) of ...: ...").
 std::string one_line(const std::string &text);

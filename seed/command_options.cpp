@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "epochs.hpp"
+#include "run_time.hpp"
 
 namespace seed {
 
@@ -81,6 +82,14 @@ void print(const std::string &text)
 {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw Error("cannot write to standard output");
+}
+
+long long run_time()
+{
+    long long seconds = 0;
+    std::string problem;
+    if (!stamp_time(seconds, problem)) throw UsageError(problem);
+    return seconds;
 }
 
 }  // namespace seed

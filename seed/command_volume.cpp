@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <memory>
-#include <set>
 
 #include "command_options.hpp"
 #include "commands.hpp"
@@ -24,26 +23,6 @@ std::string volume_time()
     return text;
 }
 
-std::string networks_of(const std::vector<const StationEpoch *> &stations)
-{
-    std::set<std::string> codes;
-    for (const StationEpoch *s : stations) codes.insert(s->id.network);
-    std::string out;
-    for (const std::string &c : codes) out += (out.empty() ? "" : " ") + c;
-    return out;
-}
-
-// The network's own name (its blockette 33) when every station shares one.
-std::string default_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations)
-{
-    int id = stations.front()->id.network_id;
-    bool shared = true;
-    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
-    const Abbreviation *a = inventory.dictionary.abbreviation(id);
-    if (shared && a && variable_text_problem(a->description.text, 80).empty()) return a->description.text;
-    return networks_of(stations);
-}
-
 }  // namespace
 
 int run_volume(const VolumeArguments &arguments)
@@ -59,12 +38,9 @@ int run_volume(const VolumeArguments &arguments)
 
     std::vector<const StationEpoch *> stations;
     for (const StationEpoch &s : inventory.stations) stations.push_back(&s);
-    options.organization = arguments.organization.empty() ? default_organization(inventory, stations)
-                                                          : arguments.organization;
-    std::string networks = networks_of(stations);
-    options.label = arguments.label.empty()
-                        ? (networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED")
-                        : arguments.label;
+    options.organization =
+        arguments.organization.empty() ? default_volume_organization(inventory, stations) : arguments.organization;
+    options.label = arguments.label.empty() ? default_volume_label(stations) : arguments.label;
 
     // A closed pipe is a failed write, reported like any other.
     if (!target.whole()) std::signal(SIGPIPE, SIG_IGN);

@@ -104,10 +104,8 @@ Subcommand add_site_command(CLI::App &app);
 // 1 or 2, as the tree's reader takes them (valid_code_part).
 bool valid_station_code(const std::string &code);
 
-// The time of this run in seconds since 1970 (UTC): SOURCE_DATE_EPOCH when
-// set, the reproducible-builds convention, so that two runs can give the
-// same bytes; else now. UsageError when SOURCE_DATE_EPOCH is not a whole
-// number of seconds up to year 9999.
+// The time of this run in seconds since 1970 (UTC): stamp_time(), a bad
+// SOURCE_DATE_EPOCH a UsageError.
 long long run_time();
 
 // The note on dropped repeats, once per run, on standard error.

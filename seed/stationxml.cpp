@@ -778,6 +778,63 @@ StationXmlSummary write_stationxml(const Inventory &inventory, const std::vector
     return summary;
 }
 
+struct StationXmlStream::Impl {
+    Impl(const Dictionary &d, const StationXmlOptions &o, const XmlSink &s)
+        : dictionary(d), options(o), descriptions(d), sink(s), xml(sink)
+    {
+    }
+    const Dictionary &dictionary;
+    StationXmlOptions options;
+    NetworkNames descriptions;
+    StationXmlSummary summary;
+    XmlSink sink;  // its own copy: the writer holds on to it
+    Xml xml;
+    std::unique_ptr<Writer> writer;
+    std::string network;
+};
+
+StationXmlStream::StationXmlStream(const Dictionary &dictionary, const StationXmlOptions &options,
+                                   const XmlSink &sink)
+    : impl_(std::make_unique<Impl>(dictionary, options, sink))
+{
+}
+
+StationXmlStream::~StationXmlStream() = default;
+
+void StationXmlStream::add_station_line(const Line &line)
+{
+    if (framed_type(line) != 50) return;
+    impl_->descriptions.add(parse_b050(line));
+    ++station_epochs_;
+}
+
+void StationXmlStream::station_directory(const std::vector<StationEpoch> &epochs)
+{
+    Impl &d = *impl_;
+    if (!d.writer) {
+        d.writer = std::make_unique<Writer>(d.xml, d.dictionary, d.summary);
+        d.writer->begin_document(d.options);
+    }
+    for (const StationEpoch &s : epochs) {
+        if (s.id.network != d.network) {
+            if (!d.network.empty()) d.writer->end_network();
+            d.network = s.id.network;
+            d.writer->begin_network(d.network, d.descriptions.description(d.network));
+        }
+        d.writer->station(s);
+    }
+}
+
+StationXmlSummary StationXmlStream::finish()
+{
+    Impl &d = *impl_;
+    if (!d.writer || d.network.empty()) throw Error("no station epochs: nothing to write");
+    d.writer->end_network();
+    d.writer->end_document();
+    d.xml.finish();
+    return d.summary;
+}
+
 StationXmlSummary write_stationxml_tree(const std::string &root_path, const std::vector<std::string> &stations,
                                         const StationXmlOptions &options, const XmlSink &sink)
 {
@@ -801,36 +858,17 @@ StationXmlSummary write_stationxml_tree(const std::string &root_path, const std:
     };
     std::sort(names.begin(), names.end(), [&](const auto &a, const auto &b) { return split(a) < split(b); });
 
-    // Each network's Description needs all its stations' blockettes 50,
-    // read here on their own; the rest waits for each station's turn.
-    NetworkNames descriptions(dictionary);
-    std::size_t epochs = 0;
+    StationXmlStream document(dictionary, options, sink);
+    // The blockettes 50 first, read on their own; the rest waits for each
+    // station's turn.
     for (const std::string &name : names)
-        for (const Line &line : read_lines(root + "/" + name + "/B050", false))
-            if (framed_type(line) == 50) {
-                descriptions.add(parse_b050(line));
-                ++epochs;
-            }
-    if (epochs == 0) throw Error(Source{root, 0}, "no station epochs in the tree: nothing to write");
-
-    StationXmlSummary summary;
-    Xml xml(sink);
-    Writer writer(xml, dictionary, summary);
-    writer.begin_document(options);
-    std::string network;
-    for (const std::string &name : names) {
-        std::vector<StationEpoch> station = read_station_directory(root, name, dictionary, summary.dropped_repeats);
-        std::string code = split(name).first;
-        if (code != network) {
-            if (!network.empty()) writer.end_network();
-            network = code;
-            writer.begin_network(network, descriptions.description(network));
-        }
-        for (const StationEpoch &s : station) writer.station(s);
-    }
-    writer.end_network();
-    writer.end_document();
-    xml.finish();
+        for (const Line &line : read_lines(root + "/" + name + "/B050", false)) document.add_station_line(line);
+    if (document.station_epochs() == 0) throw Error(Source{root, 0}, "no station epochs in the tree: nothing to write");
+    std::size_t dropped = 0;
+    for (const std::string &name : names)
+        document.station_directory(read_station_directory(root, name, dictionary, dropped));
+    StationXmlSummary summary = document.finish();
+    summary.dropped_repeats = dropped;
     return summary;
 }
 

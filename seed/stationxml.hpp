@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,36 @@ StationXmlSummary write_stationxml(const Inventory &inventory, const std::vector
 // epochs, is an Error before anything reaches the sink.
 StationXmlSummary write_stationxml_tree(const std::string &root, const std::vector<std::string> &stations,
                                         const StationXmlOptions &options, const XmlSink &sink);
+
+// A document written station directory by station directory, for writers
+// whose stations come one at a time (a tree read station by station, or
+// generated in memory): memory follows the largest station.
+class StationXmlStream {
+public:
+    StationXmlStream(const Dictionary &dictionary, const StationXmlOptions &options, const XmlSink &sink);
+    ~StationXmlStream();
+    StationXmlStream(const StationXmlStream &) = delete;
+    StationXmlStream &operator=(const StationXmlStream &) = delete;
+
+    // Every station epoch's blockette 50 (lines of other types are passed
+    // over), before the first station: a Network's Description needs all
+    // of its stations'.
+    void add_station_line(const Line &line);
+    // The epochs of one station directory, in document order: by network,
+    // then station (as station directories sort by network first).
+    void station_directory(const std::vector<StationEpoch> &epochs);
+    // Ends the document; Error when it holds no station epoch. Nothing
+    // reaches the sink before the first station.
+    StationXmlSummary finish();
+
+    // What the sink is given.
+    std::size_t station_epochs() const { return station_epochs_; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::size_t station_epochs_ = 0;
+};
 
 // The value forms of the document, for writers and tests.
 //

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "epochs.hpp"
 
@@ -215,6 +216,35 @@ void write_volume(const Inventory &inventory, const std::vector<const StationEpo
 
     LogicalRecordWriter writer(sink);
     write_headers(writer, inventory, stations, options, b010, station_index(index), starts);
+}
+
+namespace {
+
+std::string networks_of(const std::vector<const StationEpoch *> &stations)
+{
+    std::set<std::string> codes;
+    for (const StationEpoch *s : stations) codes.insert(s->id.network);
+    std::string out;
+    for (const std::string &c : codes) out += (out.empty() ? "" : " ") + c;
+    return out;
+}
+
+}  // namespace
+
+std::string default_volume_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations)
+{
+    int id = stations.front()->id.network_id;
+    bool shared = true;
+    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
+    const Abbreviation *a = inventory.dictionary.abbreviation(id);
+    if (shared && a && variable_text_problem(a->description.text, 80).empty()) return a->description.text;
+    return networks_of(stations);
+}
+
+std::string default_volume_label(const std::vector<const StationEpoch *> &stations)
+{
+    std::string networks = networks_of(stations);
+    return networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED";
 }
 
 }  // namespace seed

@@ -67,6 +67,13 @@ std::string variable_text_problem(std::string_view text, std::size_t max);
 std::string volume_identifier(const std::string &begin, const std::string &end, const VolumeOptions &options);
 std::string station_index(const std::vector<std::pair<std::string, long>> &stations);
 
+// What a volume of the given station epochs says when no organization or
+// label is given: the network's own name (its blockette 33) when every
+// station shares one, else the network codes; "Dataless SEED of network
+// NET ...".
+std::string default_volume_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations);
+std::string default_volume_label(const std::vector<const StationEpoch *> &stations);
+
 // Writes the volume of the given station epochs (in the order given) and
 // the whole dictionary of the inventory (without 41 and 42 when references
 // are resolved). Checks every limit before the

@@ -74,22 +74,29 @@ TEST_F(RespdbExport, TreeIsTheBatchTreeEachRecordOnce)
                              cwd / ("mebrisk" + tag), flags);
         ASSERT_EQ(batch.status, 0) << batch.err;
         auto r = respdb(db, {"--station", "HILL", "--start", "1999-01-01", "--end", "2005,001,00:00:00", "--tree",
-                             cwd / ("export" + tag)},
+                             cwd / ("export" + tag), "--stationxml", cwd / ("export" + tag + ".xml"), "--volume",
+                             cwd / ("export" + tag + ".seed")},
                         flags);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(harness::read_tree(cwd / ("export" + tag)), harness::read_tree(cwd / ("mebrisk" + tag)));
+        // The documents of the records in memory are seedtree's of the batch's tree.
+        EXPECT_EQ(harness::read_file(cwd / ("export" + tag + ".xml")), stationxml(cwd / ("mebrisk" + tag)));
+        auto volume = run("seedtree", {"volume", cwd / ("mebrisk" + tag), "-o", cwd / ("mebrisk" + tag + ".seed")}, fixed_time);
+        ASSERT_EQ(volume.status, 0) << volume.err;
+        EXPECT_EQ(harness::read_file(cwd / ("export" + tag + ".seed")), harness::read_file(cwd / ("mebrisk" + tag + ".seed")));
     }
 
     auto batch = mebrisk(db, request({"EPO"}, {"BHE", "BHN", "BHZ", "LHZ"}, "2004,001,00:00:00", "2012,001,00:00:00"),
                          cwd / "epo-mebrisk");
     ASSERT_EQ(batch.status, 0) << batch.err;
     auto r = respdb(db, {"--network", "XY", "--station", "EPO", "--start", "2004-01-01T00:00:00Z", "--end",
-                         "2012-01-01", "--tree", cwd / "epo-export"});
+                         "2012-01-01", "--tree", cwd / "epo-export", "--stationxml", "-"});
     ASSERT_EQ(r.status, 0) << r.err;
     auto exported = harness::read_tree(cwd / "epo-export"), batched = harness::read_tree(cwd / "epo-mebrisk");
-    EXPECT_EQ(stationxml(cwd / "epo-export"), stationxml(cwd / "epo-mebrisk"));
+    EXPECT_EQ(r.out, stationxml(cwd / "epo-mebrisk"));
+    EXPECT_EQ(stationxml(cwd / "epo-export"), r.out);
     // LHZ's second epoch spans both station epochs: the batch writes it twice.
     auto lines = harness::lines_of(batched.at("EPO.XY/LHZ.00/B052"));
     ASSERT_EQ(lines.size(), 21u);
@@ -106,12 +113,13 @@ TEST_F(RespdbExport, TreeIsTheBatchTreeEachRecordOnce)
 TEST_F(RespdbExport, WorkersAndSelection)
 {
     harness::TestDatabase db({harness::demo_sql(), harness::demo_station_copies(5)});
-    auto one = respdb(db, {"--tree", cwd / "one", "--jobs", "1"});
+    auto one = respdb(db, {"--tree", cwd / "one", "--jobs", "1", "--stationxml", cwd / "one.xml"});
     ASSERT_EQ(one.status, 0) << one.err;
-    auto three = respdb(db, {"--tree", cwd / "three", "--jobs", "3"});
+    auto three = respdb(db, {"--tree", cwd / "three", "--jobs", "3", "--stationxml", cwd / "three.xml"});
     ASSERT_EQ(three.status, 0) << three.err;
     const auto whole = harness::read_tree(cwd / "one");
     EXPECT_EQ(harness::read_tree(cwd / "three"), whole);
+    EXPECT_EQ(harness::read_file(cwd / "three.xml"), harness::read_file(cwd / "one.xml"));
     EXPECT_EQ(whole.count("ST5.XY/LHZ.00/B052"), 1u);
 
     // Any station ST?, channels BH*, the blank location, the open epoch only.
@@ -145,13 +153,15 @@ TEST_F(RespdbExport, WorkersAndSelection)
 }
 
 // A value the generator refuses: the export ends with its message and
-// writes nothing; --keep-going writes the rest and names what it left out.
+// writes nothing (standard output included); --keep-going writes the rest
+// and names what it left out.
 TEST_F(RespdbExport, RefusedValueStopsTheExportOrIsLeftOut)
 {
     harness::TestDatabase db({harness::demo_sql(), harness::demo_station_copies(2),
                               "UPDATE channel_data SET edepth = 1500 WHERE sta = 'ST1' AND seedchan = 'BHN';"});
-    auto r = respdb(db, {"--tree", cwd / "tree", "--start", "2004-01-01"});
+    auto r = respdb(db, {"--tree", cwd / "tree", "--start", "2004-01-01", "--stationxml", cwd / "doc.xml", "--volume", "-"});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
               "respdb: XY.ST1:BHN at 2003/07/01 00:00:00: Blockette 52 field 13 (local depth) of ST1.XY.BHN.  : "
               "\"1500.0\" is wider than its 5 characters.; nothing written (--keep-going exports the rest)\n");

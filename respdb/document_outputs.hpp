@@ -1,0 +1,71 @@
+// --stationxml and --volume of an export: the documents seedtree writes of
+// a tree, made from the records generated in memory through the same
+// reader and writers, so that the bytes are those seedtree writes of the
+// exported tree. A file appears whole or not at all; standard output and a
+// FIFO get nothing until the whole document is made.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inventory.hpp"
+#include "output_file.hpp"
+#include "output_target.hpp"
+#include "stationxml.hpp"
+#include "volume.hpp"
+
+namespace respdb {
+
+// The label that stands for the root in the messages of a tree in memory.
+inline constexpr const char *tree_label = "(export)";
+
+// A document that reaches its target only when commit() is called: a file
+// through seed::OutputFile; standard output and streams from an unnamed
+// temporary file.
+class WholeOutput {
+public:
+    explicit WholeOutput(const seed::OutputTarget &target);
+    ~WholeOutput();
+    WholeOutput(const WholeOutput &) = delete;
+    WholeOutput &operator=(const WholeOutput &) = delete;
+    void write(std::string_view data);
+    void commit();
+
+private:
+    seed::OutputTarget target_;
+    std::unique_ptr<seed::OutputFile> file_;
+    std::FILE *spool_ = nullptr;
+};
+
+class StationXmlOutput {
+public:
+    StationXmlOutput(const seed::OutputTarget &target, seed::StationXmlOptions options);
+    void dictionary(const seed::Dictionary &dictionary);
+    void station_line(const seed::Line &b050) { document_->add_station_line(b050); }
+    void station(const std::vector<seed::StationEpoch> &epochs) { document_->station_directory(epochs); }
+    seed::StationXmlSummary commit();
+
+private:
+    WholeOutput out_;
+    seed::StationXmlOptions options_;
+    std::unique_ptr<seed::StationXmlStream> document_;
+};
+
+// A volume needs every station epoch before its first record (its index):
+// the model is kept whole until commit().
+class VolumeOutput {
+public:
+    VolumeOutput(const seed::OutputTarget &target, seed::VolumeOptions options);
+    void dictionary(const seed::Dictionary &dictionary) { inventory_.dictionary = dictionary; }
+    void station(std::vector<seed::StationEpoch> epochs);
+    void commit();
+
+private:
+    WholeOutput out_;
+    seed::VolumeOptions options_;
+    seed::Inventory inventory_;
+};
+
+}  // namespace respdb
