@@ -71,16 +71,15 @@ public:
         for (const seed::Line &line : seed::lines_of_records(b050, std::string(tree_label) + "/B050"))
             stationxml->station_line(line);
     }
-    void station(const StationTree &t) override
+    const seed::Dictionary *model_dictionary() const override
+    {
+        return stationxml || volume ? &dictionary_ : nullptr;
+    }
+    void station(StationTree &t) override
     {
         if (tree) tree->station(t);
-        if (!stationxml && !volume) return;
-        const std::string name = t.plan->station + "." + t.plan->network;
-        if (!t.files.count(name + "/B050")) return;  // no channel open at a station epoch's start: nothing written
-        std::size_t dropped = 0;
-        std::vector<seed::StationEpoch> epochs = seed::read_station_records(t.files, tree_label, name, dictionary_, dropped);
-        if (stationxml) stationxml->station(epochs);
-        if (volume) volume->station(std::move(epochs));
+        if (stationxml) stationxml->station(t.epochs);
+        if (volume) volume->station(std::move(t.epochs));
     }
 
 private:

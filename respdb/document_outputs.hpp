@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "export.hpp"
 #include "inventory.hpp"
 #include "output_file.hpp"
 #include "output_target.hpp"
@@ -17,9 +18,6 @@
 #include "volume.hpp"
 
 namespace respdb {
-
-// The label that stands for the root in the messages of a tree in memory.
-inline constexpr const char *tree_label = "(export)";
 
 // A document that reaches its target only when commit() is called: a file
 // through seed::OutputFile; standard output and streams from an unnamed

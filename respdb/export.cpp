@@ -74,14 +74,18 @@ private:
     std::exception_ptr error_;
 };
 
-void work(const ExportOptions &options, const std::vector<StationPlan> &plan, Pipeline &pipeline)
+void work(const ExportOptions &options, const std::vector<StationPlan> &plan, const seed::Dictionary *dictionary,
+          Pipeline &pipeline)
 {
     try {
         rdb::Sql sql;
         sql.connect_to(options.database);
         quorvex::RunCache cache;
-        while (auto index = pipeline.take())
-            pipeline.put(*index, generate_station(sql, plan[*index], options.generate, &cache));
+        while (auto index = pipeline.take()) {
+            StationTree tree = generate_station(sql, plan[*index], options.generate, &cache);
+            if (dictionary) tree.epochs = station_model(tree, *dictionary, tree_label);
+            pipeline.put(*index, std::move(tree));
+        }
     } catch (...) {
         pipeline.fail(std::current_exception());
     }
@@ -119,7 +123,7 @@ ExportSummary run_export(const ExportOptions &options, ExportSink &sink)
     Pipeline pipeline(plan.size(), 2 * jobs);
     std::vector<std::thread> workers;
     for (std::size_t k = 0; k < std::min(jobs, plan.size()); ++k)
-        workers.emplace_back(work, std::cref(options), std::cref(plan), std::ref(pipeline));
+        workers.emplace_back(work, std::cref(options), std::cref(plan), sink.model_dictionary(), std::ref(pipeline));
 
     ProgressBar bar(options.progress, plan.size(), summary.channel_epochs);
     try {

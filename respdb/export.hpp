@@ -32,14 +32,20 @@ public:
     // for a sink that asks for them.
     virtual bool wants_station_records() const { return false; }
     virtual void station_records(const std::vector<std::string> &b050) { (void)b050; }
+    // Whether each station should come with the reader's model of its
+    // files (StationTree::epochs), read with the dictionary it was given.
+    virtual const seed::Dictionary *model_dictionary() const { return nullptr; }
     // Each station, in plan order (network, station).
-    virtual void station(const StationTree &tree) = 0;
+    virtual void station(StationTree &tree) = 0;
 };
 
 struct ExportSummary {
     std::size_t stations = 0, station_epochs = 0, channel_epochs = 0;
     std::vector<std::string> refused;  // with keep_going
 };
+
+// The label that stands for the root in the messages of the model.
+inline constexpr const char *tree_label = "(export)";
 
 // Runs the export into sink. A refused run (without keep_going), a
 // database error or a sink's exception ends it: the exception reaches the

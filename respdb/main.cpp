@@ -6,6 +6,8 @@
 // error), 2 usage error (one line and a hint on standard error).
 #include <CLI/CLI.hpp>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <new>
 #include <stdexcept>
@@ -32,6 +34,10 @@ int failure(const std::string &message)
 
 int main(int argc, char **argv)
 {
+    // The workers build their stations' records in memory and let them go:
+    // each arena grows in large steps instead of a page fault's worth at a
+    // time.
+    mallopt(M_TOP_PAD, 64 << 20);
     CLI::App app{"Works straight on the response database: exports header trees, StationXML and dataless SEED "
                  "of a network in one process.",
                  "respdb"};

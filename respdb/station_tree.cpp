@@ -110,6 +110,15 @@ std::vector<std::string> station_records(rdb::Sql &sql, const StationPlan &plan,
     return records;
 }
 
+std::vector<seed::StationEpoch> station_model(const StationTree &tree, const seed::Dictionary &dictionary,
+                                              const std::string &label)
+{
+    const std::string name = tree.plan->station + "." + tree.plan->network;
+    if (!tree.files.count(name + "/B050")) return {};
+    std::size_t dropped = 0;
+    return seed::read_station_records(tree.files, label, name, dictionary, dropped);
+}
+
 std::string one_line(const std::string &text)
 {
     std::string out;

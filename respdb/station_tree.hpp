@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/session.hpp"
+#include "inventory.hpp"
 #include "plan.hpp"
 #include "run_cache.hpp"
 
@@ -20,6 +21,9 @@ struct StationTree {
     const StationPlan *plan = nullptr;
     // "STA.NET/B050", "STA.NET/CHAN.LOC/B052", ... -> records in order.
     std::map<std::string, std::vector<std::string>> files;
+    // The reader's model of the files, when the export asks for it (made by
+    // the worker that generated them, so that workers share the reading).
+    std::vector<seed::StationEpoch> epochs;
     // With keep_going: one line per refused channel epoch, for standard error.
     std::vector<std::string> refused;
 };
@@ -45,6 +49,13 @@ public:
 // cache: what the connection's earlier runs read (nullptr: none).
 StationTree generate_station(rdb::Sql &sql, const StationPlan &plan, const GenerateOptions &options,
                              quorvex::RunCache *cache);
+
+// The model of tree's files as the reader makes it of a station directory
+// (the same reading and checks as on disk, messages naming label as the
+// root); no epochs when the station runs wrote nothing (no channel open at
+// a station epoch's start).
+std::vector<seed::StationEpoch> station_model(const StationTree &tree, const seed::Dictionary &dictionary,
+                                              const std::string &label);
 
 // The blockettes 50 of the plan's station epochs alone (their station
 // runs), for writers that need them before the stations (a StationXML

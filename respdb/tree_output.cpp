@@ -76,7 +76,7 @@ void TreeOutput::write(const std::string &path, const std::vector<std::string> &
 
 void TreeOutput::dictionary(const std::vector<std::string> &records) { write("H.A", records); }
 
-void TreeOutput::station(const StationTree &tree)
+void TreeOutput::station(StationTree &tree)
 {
     for (const auto &[path, records] : tree.files) write(path, records);
 }

@@ -18,7 +18,7 @@ public:
     TreeOutput &operator=(const TreeOutput &) = delete;
 
     void dictionary(const std::vector<std::string> &records) override;
-    void station(const StationTree &tree) override;
+    void station(StationTree &tree) override;
     void commit();
 
 private:

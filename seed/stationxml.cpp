@@ -1,8 +1,5 @@
 #include "stationxml.hpp"
 
-#include <libxml/xmlerror.h>
-#include <libxml/xmlwriter.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -19,6 +16,7 @@
 #include "epochs.hpp"
 #include "unit_names.hpp"
 #include "message_text.hpp"
+#include "xml_writer.hpp"
 
 namespace seed {
 
@@ -131,88 +129,8 @@ std::string xml_text_problem(std::string_view text)
 
 namespace {
 
-// libxml2's streaming writer on a sink. The sink may throw: the exception
-// is kept while libxml2 sees a failed write, and thrown again from the
-// call that saw it fail. libxml2's own messages are kept off standard
-// error while the writer lives; every failure becomes one Error.
-class Xml {
-public:
-    explicit Xml(const XmlSink &sink) : sink_(sink)
-    {
-        saved_handler_ = xmlGenericError;
-        saved_context_ = xmlGenericErrorContext;
-        xmlSetGenericErrorFunc(nullptr, quiet);
-        xmlOutputBufferPtr out = xmlOutputBufferCreateIO(&Xml::write, nullptr, this, nullptr);
-        if (out) writer_ = xmlNewTextWriter(out);  // owns out from here on
-        if (!writer_) {
-            if (out) xmlOutputBufferClose(out);
-            xmlSetGenericErrorFunc(saved_context_, saved_handler_);
-            throw std::bad_alloc();
-        }
-        check(xmlTextWriterSetIndent(writer_, 1));
-        check(xmlTextWriterSetIndentString(writer_, BAD_CAST "  "));
-        check(xmlTextWriterStartDocument(writer_, nullptr, "UTF-8", nullptr));
-    }
-
-    ~Xml()
-    {
-        // What is left in libxml2's buffer after a failure is not wanted.
-        discard_ = true;
-        xmlFreeTextWriter(writer_);
-        xmlSetGenericErrorFunc(saved_context_, saved_handler_);
-    }
-
-    Xml(const Xml &) = delete;
-    Xml &operator=(const Xml &) = delete;
-
-    void start(const char *name) { check(xmlTextWriterStartElement(writer_, BAD_CAST name)); }
-    void attribute(const char *name, const std::string &value)
-    {
-        check(xmlTextWriterWriteAttribute(writer_, BAD_CAST name, BAD_CAST value.c_str()));
-    }
-    void text(const std::string &value) { check(xmlTextWriterWriteString(writer_, BAD_CAST value.c_str())); }
-    void end() { check(xmlTextWriterEndElement(writer_)); }
-    void element(const char *name, const std::string &value)
-    {
-        check(xmlTextWriterWriteElement(writer_, BAD_CAST name, BAD_CAST value.c_str()));
-    }
-
-    void finish()
-    {
-        check(xmlTextWriterEndDocument(writer_));
-        check(xmlTextWriterFlush(writer_));
-    }
-
-private:
-    static int write(void *context, const char *buffer, int length)
-    {
-        Xml *self = static_cast<Xml *>(context);
-        if (self->discard_) return length;
-        try {
-            self->sink_(std::string_view(buffer, static_cast<std::size_t>(length)));
-            return length;
-        } catch (...) {
-            self->failure_ = std::current_exception();
-            self->discard_ = true;
-            return -1;
-        }
-    }
-
-    static void quiet(void *, const char *, ...) {}
-
-    void check(int result)
-    {
-        if (failure_) std::rethrow_exception(failure_);
-        if (result < 0) throw Error("cannot write the StationXML document (libxml2 failed; out of memory?)");
-    }
-
-    const XmlSink &sink_;
-    xmlTextWriterPtr writer_ = nullptr;
-    std::exception_ptr failure_;
-    bool discard_ = false;
-    xmlGenericErrorFunc saved_handler_ = nullptr;
-    void *saved_context_ = nullptr;
-};
+// The documents' writer (xml_writer.hpp).
+using Xml = XmlWriter;
 
 std::string date_time_from_unix(long long seconds)
 {
@@ -787,7 +705,7 @@ struct StationXmlStream::Impl {
     StationXmlOptions options;
     NetworkNames descriptions;
     StationXmlSummary summary;
-    XmlSink sink;  // its own copy: the writer holds on to it
+    XmlSink sink;
     Xml xml;
     std::unique_ptr<Writer> writer;
     std::string network;

@@ -1,5 +1,6 @@
 // FDSN StationXML 1.2 documents from the header-tree model, written as they
-// go through libxml2's streaming writer: no document is built in memory.
+// go through a streaming writer (xml_writer.hpp): no document is built in
+// memory.
 //
 // The mapping, element by element, is in the README ("seedtree
 // stationxml"); in short: one Network per network code, one Station per
