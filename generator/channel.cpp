@@ -2,6 +2,7 @@
 // blockette 59 per channel comment in B059, then the response into B052.
 #include <cstdio>
 
+#include "seed_layout.hpp"
 #include "comment_blockettes.hpp"
 #include "convert_date.hpp"
 #include "record.hpp"
@@ -30,7 +31,9 @@ void write_channel(Quorvex &q)
     {
         Record record(channel_row(q));
         record.begin(
-            "%.3s%04d%.2s%.3s%04d%03d%s~%03d%03d%10.6f%11.6f%7.1f%5.1f%5.1f%5.1f%04d%02d%10.4E%10.4E%04d%s~%s~%s~%c",
+            "%.3s%04d%.2s%.3s%04d%03d%s~%03d%03d" SEED_B052_LATITUDE SEED_B052_LONGITUDE SEED_B052_ELEVATION
+            SEED_B052_DEPTH SEED_B052_AZIMUTH SEED_B052_DIP "%04d%02d" SEED_B052_SAMPLE_RATE SEED_B052_CLOCK_DRIFT
+            "%04d%s~%s~%s~%c",
             "052", 0, q.location, q.seedchan, 0, q.inid, q.remark, q.unit_signal, q.unit_calib,
             static_cast<double>(q.lat), static_cast<double>(q.lon), static_cast<double>(q.elev),
             static_cast<double>(q.edepth), static_cast<double>(q.azimuth), static_cast<double>(q.dip),

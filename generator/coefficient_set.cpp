@@ -1,3 +1,4 @@
+#include "seed_layout.hpp"
 #include "coefficient_set.hpp"
 
 #include <cstdio>
@@ -12,9 +13,7 @@ namespace quorvex {
 
 void apply_name_and_symmetry_rules(Quorvex &q)
 {
-    rdb::Remove_Blank(q.rname);
-    for (char *c = q.rname; *c; ++c)
-        if (*c == '.') *c = '_';
+    rdb::copy_text(q.rname, fir_record_name(q.rname));
     q.symmetry = q.symmetry == 'O' ? 'B' : q.symmetry == 'E' ? 'C' : 'A';
 }
 
@@ -70,7 +69,7 @@ bool write_coefficient_records(Quorvex &q, TreeFile &file, const std::string &ro
         Record record(row);
         begin(record, static_cast<int>(count));
         // Every coefficient is field 9 of blockettes 41 and 61 alike.
-        for (std::size_t k = 0; k < count; ++k) record.append_group(9, "%14.7E", coefficients[next++]);
+        for (std::size_t k = 0; k < count; ++k) record.append_group(9, SEED_FIR_COEFFICIENT, coefficients[next++]);
         write_record(q.sql, file, record);
     }
     return true;

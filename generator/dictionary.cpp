@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "seed_layout.hpp"
 #include "coefficient_set.hpp"
 #include "polynomial.hpp"
 #include "record.hpp"
@@ -77,9 +78,7 @@ void write_units(Quorvex &q, TreeFile &file)
     say(q, "\n\t Generating Blockettes 34 ...");
     q.sql.for_each_row("select id ,name ,description  from D_Unit  order by id", {},
                        {rdb::out(q.id), rdb::out(q.name), rdb::out(q.description, &q.ind)}, [&q, &file] {
-        rdb::Remove_Blank(q.name);
-        for (char *c = q.name; *c; ++c)
-            *c = *c == ' ' ? '.' : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        rdb::copy_text(q.name, unit_record_name(q.name));
         rdb::Remove_Blank(q.description);
         Record record("unit " + std::to_string(q.id));
         record.begin("%.3s%04d%03d%s~%s~", "034", 0, q.id, q.name, q.description);
@@ -137,7 +136,7 @@ void write_polynomials(Quorvex &q, TreeFile &file)
             q.sql.stop(rdb::Sql::Release::none, "\n Error: Units for polynomial [%s] not found.\n\n", q.pname);
 
         Record record("polynomial key " + std::to_string(q.pn_key));
-        record.begin("%.3s%04d%04d%s~%c%03d%03d%c%c%12.5E%12.5E%12.5E%12.5E%12.5E%03d", "042", 0,
+        record.begin(SEED_B042_HEAD, "042", 0,
                      polynomial_lookup_key(q.pn_key), q.pname, 'P', q.unit_in, q.unit_out, q.poly_type,
                      'A', 0.0, 1.0, static_cast<double>(q.lower_bound),
                      static_cast<double>(q.upper_bound), static_cast<double>(q.max_error), q.nb_coeff);

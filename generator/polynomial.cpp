@@ -1,3 +1,4 @@
+#include "seed_layout.hpp"
 #include "polynomial.hpp"
 
 #include <cstdint>
@@ -21,7 +22,7 @@ bool append_polynomial_coefficients(Quorvex &q, Record &record, int first_field)
     for (q.j = 1; q.j <= q.nb_coeff; ++q.j) {
         q.sql.select("select pn_value into :b0  from PN_Data where (key=:b1 and row_key=:b2)",
                      {rdb::in(q.pn_key), rdb::in(q.j)}, {rdb::out(q.pn_value)});
-        record.append_group(first_field, "%12.5E%12.5E", static_cast<double>(q.pn_value), 0.0);
+        record.append_group(first_field, SEED_POLYNOMIAL_GROUP, static_cast<double>(q.pn_value), 0.0);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "seed_layout.hpp"
 #include "coefficient_set.hpp"
 #include "response_limits.hpp"
 #include "response_writers.hpp"
@@ -24,7 +25,7 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
                  {rdb::in(q.pz_key)}, {rdb::out(q.nb_zeros)});
 
     Record record(stage_row(q));
-    record.begin("%.3s%04d%c%02d%03d%03d%12.5E%12.5E%03d", "053", 0, q.tf_type, q.i, q.unit_in,
+    record.begin(SEED_B053_HEAD, "053", 0, q.tf_type, q.i, q.unit_in,
                  q.unit_out, static_cast<double>(q.AO), static_cast<double>(q.AF), q.nb_zeros);
 
     // One count field each for zeros and poles: a blockette 53 cannot be
@@ -42,7 +43,7 @@ void write_poles_zeros(Quorvex &q, TreeFile &b052)
         q.sql.select(sql, {rdb::in(q.pz_key), rdb::in(q.j)},
                      {rdb::out(q.r_value), rdb::out(q.r_error, &q.ind), rdb::out(q.i_value),
                       rdb::out(q.i_error, &q.ind)});
-        record.append_group(first_field, "%12.5E%12.5E%12.5E%12.5E", static_cast<double>(q.r_value),
+        record.append_group(first_field, SEED_B053_ROOT_GROUP, static_cast<double>(q.r_value),
                             static_cast<double>(q.i_value), static_cast<double>(q.r_error),
                             static_cast<double>(q.i_error));
     };

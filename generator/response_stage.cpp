@@ -1,6 +1,7 @@
 // Blockettes 62, 57, 58 and 60 of the stage walk.
 #include <cstdio>
 
+#include "seed_layout.hpp"
 #include "polynomial.hpp"
 #include "response_limits.hpp"
 #include "response_writers.hpp"
@@ -49,7 +50,7 @@ void write_polynomial(Quorvex &q, TreeFile &b052)
     // The valid band ends at half the rate this stage sees: the channel's,
     // or the input rate of the last decimation written for this channel.
     Record record(stage_row(q));
-    record.begin("%.3s%04d%c%02d%03d%03d%c%c%12.5E%12.5E%12.5E%12.5E%12.5E%03d", "062", 0,
+    record.begin(SEED_B062_HEAD, "062", 0,
                  q.tf_type, q.i, q.unit_in, q.unit_out, q.poly_type, 'A', 0.0,
                  static_cast<double>(q.samprate) * 0.5, static_cast<double>(q.lower_bound),
                  static_cast<double>(q.upper_bound), static_cast<double>(q.max_error), q.nb_coeff);
@@ -75,7 +76,7 @@ void write_decimation(Quorvex &q, TreeFile &b052)
          rdb::out(q.correction)});
 
     Record record(stage_row(q));
-    record.begin("%.3s%04d%02d%10.4E%05d%05d%11.4E%11.4E", "057", 0, q.i,
+    record.begin("%.3s%04d%02d" SEED_B057_RATE "%05d%05d" SEED_B057_DELAY SEED_B057_CORRECTION, "057", 0, q.i,
                  static_cast<double>(q.samprate), q.factor, q.offset, static_cast<double>(q.delay),
                  static_cast<double>(q.correction));
     write_record(q.sql, b052, record);
@@ -86,7 +87,7 @@ namespace {
 void write_sensitivity(Quorvex &q, TreeFile &b052, int stage)
 {
     Record record(channel_row(q) + " stage " + std::to_string(stage));
-    record.begin("%.3s%04d%02d%12.5E%12.5E%02d", "058", 0, stage,
+    record.begin("%.3s%04d%02d" SEED_B058_GAIN SEED_B058_FREQUENCY "%02d", "058", 0, stage,
                  static_cast<double>(q.sensitivity), static_cast<double>(q.frequency), 0);
     write_record(q.sql, b052, record);
 }

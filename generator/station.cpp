@@ -2,6 +2,7 @@
 // run in modes "a" and "s".
 #include <cstdio>
 
+#include "seed_layout.hpp"
 #include "codes.hpp"
 #include "comment_blockettes.hpp"
 #include "convert_date.hpp"
@@ -41,7 +42,7 @@ void write_station_blockettes(Quorvex &q)
         Convert_Date(q.sql, q.sta_ondate, q.on_date);
         Convert_Date(q.sql, q.sta_offdate, q.off_date);
         Record record(std::string("station ") + q.sta + "." + q.net);
-        record.begin("%.3s%04d%-5s%10.6f%11.6f%7.1f%04d%03d%s~%03d%04d%02d%s~%s~%c%.2s", "050", 0, q.sta,
+        record.begin("%.3s%04d%-5s" SEED_B050_LATITUDE SEED_B050_LONGITUDE SEED_B050_ELEVATION "%04d%03d%s~%03d%04d%02d%s~%s~%c%.2s", "050", 0, q.sta,
                      static_cast<double>(q.slat), static_cast<double>(q.slon),
                      static_cast<double>(q.selev), 0, q.nb_cmt, q.staname, q.net_id, q.word_32,
                      q.word_16, q.on_date, q.off_date, 'N', q.net);

@@ -1,5 +1,7 @@
 #include "seed_fields.hpp"
 
+#include "record.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -53,62 +55,40 @@ std::string code_problem(std::string_view text, std::size_t min, std::size_t max
     return "";
 }
 
-std::string seed_unit_name(std::string_view name)
+
+RealField::RealField(const quorvex::RealLayout &layout, const char *fields)
+    : format(layout.format), width(layout.width),
+      name(fields ? fields
+                  : "B0" + std::to_string(layout.blockette) + " field " + std::to_string(layout.field) + " (" +
+                        quorvex::field_name(layout.blockette, layout.field) + ")")
 {
-    std::string out;
-    for (char c : name) out += c == ' ' ? '.' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
 }
 
 namespace field {
-const RealField station_latitude{"%10.6f", 10, "B050 field 4 (latitude)"};
-const RealField station_longitude{"%11.6f", 11, "B050 field 5 (longitude)"};
-const RealField station_elevation{"%7.1f", 7, "B050 field 6 (elevation)"};
-const RealField latitude{"%10.6f", 10, "B052 field 10 (latitude)"};
-const RealField longitude{"%11.6f", 11, "B052 field 11 (longitude)"};
-const RealField elevation{"%7.1f", 7, "B052 field 12 (elevation)"};
-const RealField depth{"%5.1f", 5, "B052 field 13 (local depth)"};
-const RealField azimuth{"%5.1f", 5, "B052 field 14 (azimuth)"};
-const RealField dip{"%5.1f", 5, "B052 field 15 (dip)"};
-const RealField sample_rate{"%10.4E", 10, "B052 field 18 (sample rate)"};
-const RealField clock_drift{"%10.4E", 10, "B052 field 19 (max clock drift)"};
-const RealField normalization{"%12.5E", 12, "B053 field 7 (A0 normalization factor)"};
-const RealField normalization_frequency{"%12.5E", 12, "B053 field 8 (normalization frequency)"};
-const RealField pole_zero{"%12.5E", 12, "B053 fields 10-13 and 15-18 (zeros, poles and their errors)"};
-const RealField fir_coefficient{"%14.7E", 14, "B061 field 9 (FIR coefficient)"};
-const RealField decimation_rate{"%10.4E", 10, "B057 field 4 (input sample rate)"};
-const RealField delay{"%11.4E", 11, "B057 field 7 (estimated delay)"};
-const RealField correction{"%11.4E", 11, "B057 field 8 (correction applied)"};
-const RealField gain{"%12.5E", 12, "B058 field 4 (sensitivity/gain)"};
-const RealField gain_frequency{"%12.5E", 12, "B058 field 5 (frequency)"};
-const RealField polynomial_bound{"%12.5E", 12, "B062 fields 11-12 (bounds of approximation)"};
-const RealField polynomial_error{"%12.5E", 12, "B062 field 13 (maximum absolute error)"};
-const RealField polynomial_coefficient{"%12.5E", 12, "B062 field 15 (polynomial coefficient)"};
+const RealField station_latitude{quorvex::layout::station_latitude};
+const RealField station_longitude{quorvex::layout::station_longitude};
+const RealField station_elevation{quorvex::layout::station_elevation};
+const RealField latitude{quorvex::layout::latitude};
+const RealField longitude{quorvex::layout::longitude};
+const RealField elevation{quorvex::layout::elevation};
+const RealField depth{quorvex::layout::depth};
+const RealField azimuth{quorvex::layout::azimuth};
+const RealField dip{quorvex::layout::dip};
+const RealField sample_rate{quorvex::layout::sample_rate};
+const RealField clock_drift{quorvex::layout::clock_drift};
+const RealField normalization{quorvex::layout::normalization};
+const RealField normalization_frequency{quorvex::layout::normalization_frequency};
+const RealField pole_zero{quorvex::layout::pole_zero, "B053 fields 10-13 and 15-18 (zeros, poles and their errors)"};
+const RealField fir_coefficient{quorvex::layout::fir_coefficient};
+const RealField decimation_rate{quorvex::layout::decimation_rate};
+const RealField delay{quorvex::layout::delay};
+const RealField correction{quorvex::layout::correction};
+const RealField gain{quorvex::layout::gain};
+const RealField gain_frequency{quorvex::layout::gain_frequency};
+const RealField polynomial_bound{quorvex::layout::polynomial_bound, "B062 fields 11-12 (bounds of approximation)"};
+const RealField polynomial_error{quorvex::layout::polynomial_error};
+const RealField polynomial_coefficient{quorvex::layout::polynomial_coefficient};
 }  // namespace field
-
-std::size_t max_poles_and_zeros()
-{
-    // "053", length, type, stage, units in and out, A0, frequency, the two counts.
-    const std::size_t fixed = 3 + 4 + 1 + 2 + 3 + 3 + 12 + 12 + 3 + 3;
-    return (max_record - fixed) / 48;
-}
-
-std::size_t max_polynomial_coefficients(std::size_t name_length)
-{
-    // Blockette 62: type, stage, units, approximation, frequency units, five
-    // reals and the count; blockette 42: key and name in place of the stage.
-    const std::size_t b062 = 3 + 4 + 1 + 2 + 3 + 3 + 1 + 1 + 5 * 12 + 3;
-    const std::size_t b042 = 3 + 4 + 4 + name_length + 1 + 1 + 3 + 3 + 1 + 1 + 5 * 12 + 3;
-    return std::min((max_record - b062) / 24, (max_record - b042) / 24);
-}
-
-std::string generated_fir_name(const std::string &name)
-{
-    std::string out = name;
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    std::replace(out.begin(), out.end(), '.', '_');
-    return out;
-}
 
 namespace {
 

@@ -1,4 +1,5 @@
-// What the generator can write: each value as its SEED field holds it.
+// What the generator can write: each value as its SEED field holds it, by
+// the generator's own layouts (seed_layout.hpp).
 //
 // The generator reads every real column in single precision and prints it
 // with a fixed-width conversion ("%12.5E" for gains and poles, "%14.7E"
@@ -15,15 +16,18 @@
 #include <string_view>
 
 #include "model.hpp"
+#include "seed_layout.hpp"
 
 namespace importer {
 
-// A real field: its printf conversion and width ("%12.5E", 12), and its
+// A real field: the generator's layout of it (seed_layout.hpp), and its
 // name in messages ("B058 field 4 (sensitivity/gain)").
 struct RealField {
     const char *format;
     int width;
-    const char *name;
+    std::string name;
+    // name: for a layout that stands for several fields; else the field's.
+    explicit RealField(const quorvex::RealLayout &layout, const char *name = nullptr);
 };
 
 // The text the generator writes for v in field f: v rounded to single
@@ -42,7 +46,7 @@ std::string code_problem(std::string_view text, std::size_t min, std::size_t max
 
 // A unit name as blockette 34 holds it: the generator writes it in
 // capitals, blanks as dots ("m/s" and "M/S" are one unit there).
-std::string seed_unit_name(std::string_view name);
+inline std::string seed_unit_name(std::string_view name) { return quorvex::unit_record_name(name); }
 
 // The fields, as the generator's blockettes lay them out.
 namespace field {
@@ -55,14 +59,14 @@ extern const RealField gain, gain_frequency;
 extern const RealField polynomial_bound, polynomial_error, polynomial_coefficient;
 }  // namespace field
 
-// Records that fit one blockette: zeros and poles of one 53, coefficients
-// of one 62 and of one 42 with a name of name_length characters.
-constexpr std::size_t max_record = 9999;
-std::size_t max_poles_and_zeros();
-std::size_t max_polynomial_coefficients(std::size_t name_length);
+// What fits one blockette, as the generator lays it out: zeros and poles of
+// one 53, coefficients of one 62 and of one 42 with a name of name_length
+// characters.
+using quorvex::max_poles_and_zeros;
+using quorvex::max_polynomial_coefficients;
 
 // A FIR's name as the generator writes it: trailing blanks off, "." as "_".
-std::string generated_fir_name(const std::string &name);
+inline std::string generated_fir_name(const std::string &name) { return quorvex::fir_record_name(name); }
 
 // Canonical texts: equal exactly when the generator writes the same
 // fields from both sides (keys and the fields StationXML does not carry

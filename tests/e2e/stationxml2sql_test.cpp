@@ -19,6 +19,7 @@
 
 #include "dates.hpp"
 #include "harness.hpp"
+#include "seed_layout.hpp"
 
 using harness::Env;
 using harness::run;
@@ -554,6 +555,81 @@ TEST_F(Stationxml2sql, BadInputWritesNothing)
     auto missing = import({dir / "absent.xml"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "stationxml2sql: " + (dir / "absent.xml") + ": cannot read the file: No such file or directory\n");
+}
+
+// Every limit the import admits is one the generator can write and the
+// reader read back: the widest numbers, the longest texts, the most zeros
+// and poles and polynomial coefficients that one blockette holds (the
+// generator's own layouts). One past each limit is refused at import.
+TEST_F(Stationxml2sql, EveryLimitAdmittedGeneratesAndReadsBack)
+{
+    auto text = [](std::size_t n, char c = 'x') { return std::string(n, c); };
+    auto roots = [](const char *element, std::size_t n) {
+        std::string out;
+        for (std::size_t k = 0; k < n; ++k)
+            out += "<" + std::string(element) + " number=\"" + std::to_string(k) + "\"><Real>-0.7</Real><Imaginary>0." +
+                   std::to_string(k % 9 + 1) + "</Imaginary></" + element + ">";
+        return out;
+    };
+    auto polynomial = [](std::size_t n, const std::string &name) {
+        std::string out = "<Polynomial name=\"" + name + "\"><InputUnits><Name>V</Name></InputUnits><OutputUnits><Name>count"
+                          "</Name></OutputUnits><ApproximationType>MACLAURIN</ApproximationType><FrequencyLowerBound>0"
+                          "</FrequencyLowerBound><FrequencyUpperBound>1</FrequencyUpperBound><ApproximationLowerBound>0"
+                          "</ApproximationLowerBound><ApproximationUpperBound>1</ApproximationUpperBound><MaximumError>0"
+                          "</MaximumError>";
+        for (std::size_t k = 0; k < n; ++k) out += "<Coefficient>" + std::to_string(k) + "</Coefficient>";
+        return out + "</Polynomial>";
+    };
+    const std::string pz = small_document.substr(small_document.find("<Zero number"),
+                                                 small_document.find("</PolesZeros>") - small_document.find("<Zero number"));
+    const std::string fir = small_document.substr(small_document.find("<FIR name"),
+                                                  small_document.find("</FIR>") + 6 - small_document.find("<FIR name"));
+    const std::size_t roots_max = quorvex::max_poles_and_zeros(), name = 25;
+    const std::size_t coefficients_max = quorvex::max_polynomial_coefficients(name);
+    struct Limit {
+        const char *what;
+        std::string from, at, past;
+    } limits[] = {
+        {"elevation", "<Elevation>100</Elevation>", "<Elevation>99999.9</Elevation>", "<Elevation>100000</Elevation>"},
+        {"depth", "<Depth>2.5</Depth>", "<Depth>-99.9</Depth>", "<Depth>-100</Depth>"},
+        {"site name", "<Name>Hill's top</Name>", "<Name>" + text(50) + "</Name>", "<Name>" + text(51) + "</Name>"},
+        {"channel description", "<Description>vertical</Description>", "<Description>" + text(30) + "</Description>",
+         "<Description>" + text(31) + "</Description>"},
+        {"sensor", "<Description>Test seismometer</Description>", "<Description>" + text(50) + "</Description>",
+         "<Description>" + text(51) + "</Description>"},
+        {"comment", "Vault flooded", text(70), text(71)},
+        {"unit name", "<Name>A</Name>", "<Name>" + text(20, 'A') + "</Name>", "<Name>" + text(21, 'A') + "</Name>"},
+        {"decimation factor", "<Factor>2</Factor>", "<Factor>99999</Factor>", "<Factor>100000</Factor>"},
+        {"zeros and poles", pz, roots("Zero", 1) + roots("Pole", roots_max - 1), roots("Zero", 1) + roots("Pole", roots_max)},
+        // Named for its transducer, as blockette 42 needs to find its units.
+        {"polynomial", fir, polynomial(coefficients_max, "LDS" + text(name - 3, 'P')),
+         polynomial(coefficients_max + 1, "LDS" + text(name - 3, 'P'))},
+    };
+    // All at once: what the import admits generates and reads back.
+    std::string widest = small_document;
+    for (const Limit &l : limits) widest = replaced(widest, l.from, l.at, true);
+    harness::write_file(dir / "widest.xml", widest);
+    auto r = import({dir / "widest.xml", "-o", dir / "widest.sql"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    harness::TestDatabase loaded({harness::read_file(dir / "widest.sql")});
+    for (Env flags : {Env{}, Env{{"USE_ABPOLY", ""}}}) {
+        const std::string tree = dir / ("tree" + std::to_string(flags.size()));
+        flags["RESPONSE_DB"] = loaded.alias();
+        flags["DATA_ROOT"] = tree;
+        auto q = run("Quorvex", {"TEST.XT", "2020/01/01", "00:00:00", "a"}, flags, dir.path());
+        ASSERT_EQ(q.status, 0) << q.out;
+        auto list = run("seedtree", {"list", tree}, {});
+        EXPECT_EQ(list.status, 0) << list.err;
+        EXPECT_NE(list.out.find(text(50) + "\n"), std::string::npos) << list.out;
+    }
+    // One past each, alone: refused before any SQL is written.
+    for (const Limit &l : limits) {
+        SCOPED_TRACE(l.what);
+        harness::write_file(dir / "past.xml", replaced(small_document, l.from, l.past, true));
+        auto past = import({dir / "past.xml", "-o", dir / "past.sql"});
+        EXPECT_EQ(past.status, 1) << past.err;
+        EXPECT_FALSE(harness::file_exists(dir / "past.sql"));
+    }
 }
 
 // Values the response tables or their SEED fields cannot hold: the run
