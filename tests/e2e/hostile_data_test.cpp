@@ -159,7 +159,8 @@ TEST_F(Hostile, AFailedWriteLeavesNothingBehind)
                         hundreds + " a, " + hundreds + " b;");
     const std::string stop_while_writing =
         "\"$0\" \"$@\" >/dev/null & pid=$!; "
-        "for i in $(seq 4000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; sleep 0.005; done; "
+        "for i in $(seq 4000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; "
+        "kill -0 $pid 2>/dev/null || break; sleep 0.005; done; "
         "kill -TERM $pid 2>/dev/null; wait $pid; echo \"status $?\"";
     bool stopped = false;
     for (int attempt = 0; attempt < 5 && !stopped; ++attempt) {
@@ -183,7 +184,8 @@ TEST_F(Hostile, AFailedWriteLeavesNothingBehind)
         std::filesystem::create_directory(root());
         r = shell(*big,
                   "\"$0\" \"$@\" >/dev/null & pid=$!; "
-                  "for i in $(seq 2000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; sleep 0.005; done; "
+                  "for i in $(seq 2000); do ls -a \"$DATA_ROOT\" | grep -q '^\\.H\\.A\\.' && break; "
+                  "kill -0 $pid 2>/dev/null || break; sleep 0.005; done; "
                   ": >\"$RESPONSE_DB\"; wait $pid; echo \"status $?\"",
                   "Quorvex", hill_2004);
         EXPECT_TRUE(r.out == "status 1\n" || r.out == "status 0\n") << r.out << r.err;
