@@ -262,12 +262,13 @@ void ExistingDatabase::load()
              failed);
 }
 
-std::optional<Unit> ExistingDatabase::unit(int id) const
+std::optional<Unit> ExistingDatabase::unit(int id, std::optional<std::string> &unmatched) const
 {
     if (id == 0) return std::nullopt;
     auto it = d_.units.find(id);
-    // A key without its row never equals a name of the document.
-    return Unit{it == d_.units.end() ? "\x01" "unit " + std::to_string(id) : it->second.name, std::nullopt, {}};
+    if (it != d_.units.end()) return Unit{it->second.name, std::nullopt, {}};
+    unmatched = "unit " + std::to_string(id) + ": no D_Unit row";
+    return Unit{};
 }
 
 namespace {
@@ -281,8 +282,8 @@ Instant date_of(const std::optional<std::string> &text, const std::string &where
 
 }  // namespace
 
-std::vector<Comment> ExistingDatabase::comments(const char *sql, std::initializer_list<const char *> codes,
-                                                Instant start, Instant end)
+std::vector<Comment> ExistingDatabase::comments(std::optional<std::string> &unmatched, const char *sql,
+                                                std::initializer_list<const char *> codes, Instant start, Instant end)
 {
     std::vector<Comment> out;
     rdb::Cursor cursor;
@@ -300,8 +301,8 @@ std::vector<Comment> ExistingDatabase::comments(const char *sql, std::initialize
         Instant b = date_of(on.value(), "a comment row"), e = date_of(off.value(), "a comment row");
         if (!overlaps(b, e, start, end)) continue;
         auto it = id.value() ? d_.comments.find(*id.value()) : d_.comments.end();
-        out.push_back(Comment{it == d_.comments.end() ? "\x01" "comment " + std::to_string(id.v) : it->second.description,
-                              b, e, {}});
+        if (it == d_.comments.end()) unmatched = "comment " + std::to_string(id.v) + ": no D_Comment row";
+        out.push_back(Comment{it == d_.comments.end() ? std::string() : it->second.description, b, e, {}});
     }
     if (status < 0 || db_->close(cursor) < 0) fail("cannot read comments");
     return out;
@@ -330,17 +331,19 @@ std::vector<StationEpoch> ExistingDatabase::station_epochs(const std::string &ne
         s.latitude = lat.value();
         s.longitude = lon.value();
         s.elevation = elev.value();
-        s.site = staname.value().value_or("\x01" "NULL");
+        s.site = staname.value().value_or("");
+        if (!staname.value()) s.unmatched = "staname NULL";
         if (net_id.value() && *net_id.value() != 0) {
             auto it = d_.abbreviations.find(*net_id.value());
-            s.network_description = it == d_.abbreviations.end() ? "\x01" "abbreviation " + std::to_string(net_id.v)
-                                                                  : it->second;
+            if (it == d_.abbreviations.end())
+                s.unmatched = "net_id " + std::to_string(net_id.v) + ": no D_Abbreviation row";
+            s.network_description = it == d_.abbreviations.end() ? std::string() : it->second;
         }
         out.push_back(std::move(s));
     }
     if (status < 0 || db_->close(cursor) < 0) fail("cannot read station epochs");
     for (StationEpoch &s : out)
-        s.comments = comments("select comment_id ,ondate ,offdate  from Station_Comment where (sta=:b0 and net=:b1)",
+        s.comments = comments(s.unmatched, "select comment_id ,ondate ,offdate  from Station_Comment where (sta=:b0 and net=:b1)",
                               {station.c_str(), network.c_str()}, s.start, s.end);
     return out;
 }
@@ -378,20 +381,24 @@ std::vector<ChannelEpoch> ExistingDatabase::channel_epochs(const ChannelEpoch &c
         e.dip = dip.value();
         e.sample_rate = rate.value();
         e.clock_drift = drift.value();
-        e.flags = flags.value().value_or("\x01" "NULL");
-        e.remark = remark.value().value_or("\x01" "NULL");
+        e.flags = flags.value().value_or("");
+        e.remark = remark.value().value_or("");
+        if (!flags.value()) e.unmatched = "flags NULL";
+        if (!remark.value()) e.unmatched = "remark NULL";
         if (inid.value() && *inid.value() != 0) {
             auto it = d_.abbreviations.find(*inid.value());
-            e.sensor = it == d_.abbreviations.end() ? "\x01" "abbreviation " + std::to_string(inid.v) : it->second;
+            if (it == d_.abbreviations.end())
+                e.unmatched = "inid " + std::to_string(inid.v) + ": no D_Abbreviation row";
+            e.sensor = it == d_.abbreviations.end() ? std::string() : it->second;
         }
-        e.signal = unit(unit_signal.value().value_or(0));
-        e.calibration = unit(unit_calib.value().value_or(0));
+        e.signal = unit(unit_signal.value().value_or(0), e.unmatched);
+        e.calibration = unit(unit_calib.value().value_or(0), e.unmatched);
         out.push_back(std::move(e));
     }
     if (status < 0 || db_->close(cursor) < 0) fail("cannot read channel epochs");
     for (ChannelEpoch &e : out) {
         e.comments = comments(
-            "select comment_id ,ondate ,offdate  from Channel_Comment where (((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3)",
+            e.unmatched, "select comment_id ,ondate ,offdate  from Channel_Comment where (((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3)",
             {c.station.c_str(), c.network.c_str(), c.channel.c_str(), location.c_str()}, e.start, e.end);
         stages(e, location);
     }
@@ -437,8 +444,8 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
          {seq.out(), key.out(), tf.out(), unit_in.out(), unit_out.out(), a0.out(), af.out()}, [&] {
              if (seq.v < 1) return;
              Stage &s = add_filter(seq.v, Stage::Kind::poles_zeros);
-             s.input = unit(unit_in.value().value_or(-1));
-             s.output = unit(unit_out.value().value_or(-1));
+             s.input = unit(unit_in.value().value_or(-1), e.unmatched);
+             s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              auto it = key.value() ? d_.poles_zeros.find(*key.value()) : d_.poles_zeros.end();
              if (it != d_.poles_zeros.end() && it->second.value)
                  s.poles_zeros = *it->second.value;
@@ -452,21 +459,21 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
          {seq.out(), key.out(), unit_in.out(), unit_out.out()}, [&] {
              if (seq.v < 1) return;
              Stage &s = add_filter(seq.v, Stage::Kind::coefficients);
-             s.input = unit(unit_in.value().value_or(-1));
-             s.output = unit(unit_out.value().value_or(-1));
+             s.input = unit(unit_in.value().value_or(-1), e.unmatched);
+             s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              if (!key.value()) return;
              auto it = d_.coefficient_sets.find(*key.value());
              if (it != d_.coefficient_sets.end() && it->second.value)
                  s.coefficients = *it->second.value;
              else
-                 s.coefficients = CoefficientSet{"\x01" "irregular", '?', {}};
+                 e.unmatched = "coefficient set " + std::to_string(*key.value()) + ": no regular DC rows";
          });
     rows("select stage_seq ,pn_key ,unit_in ,unit_out  from Polynomial where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), key.out(), unit_in.out(), unit_out.out()}, [&] {
              if (seq.v < 1) return;
              Stage &s = add_filter(seq.v, Stage::Kind::polynomial);
-             s.input = unit(unit_in.value().value_or(-1));
-             s.output = unit(unit_out.value().value_or(-1));
+             s.input = unit(unit_in.value().value_or(-1), e.unmatched);
+             s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              auto it = key.value() ? d_.polynomials.find(*key.value()) : d_.polynomials.end();
              if (it != d_.polynomials.end() && it->second.value)
                  s.polynomial = *it->second.value;

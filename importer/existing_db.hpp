@@ -76,8 +76,10 @@ public:
 private:
     void load();
     [[noreturn]] void fail(const std::string &what);
-    std::optional<Unit> unit(int id) const;
-    std::vector<Comment> comments(const char *sql, std::initializer_list<const char *> codes, Instant start,
+    // A unit by its key; a key without its row is noted in unmatched.
+    std::optional<Unit> unit(int id, std::optional<std::string> &unmatched) const;
+    std::vector<Comment> comments(std::optional<std::string> &unmatched, const char *sql,
+                                  std::initializer_list<const char *> codes, Instant start,
                                   Instant end);
     void stages(ChannelEpoch &c, const std::string &location);
 

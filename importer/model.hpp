@@ -105,6 +105,10 @@ struct ChannelEpoch {
     Place at;
 
     std::string codes() const { return network + "." + station + "." + location + "." + channel; }
+    // For an epoch read from the database: what of its rows no document can
+    // give (a key without its entry, a NULL text), so that it equals no
+    // document's epoch; nullopt for an epoch of a document.
+    std::optional<std::string> unmatched;
 };
 
 struct StationEpoch {
@@ -118,6 +122,10 @@ struct StationEpoch {
     Place at;
 
     std::string codes() const { return network + "." + station; }
+    // For an epoch read from the database: what of its rows no document can
+    // give (a key without its entry, a NULL text), so that it equals no
+    // document's epoch; nullopt for an epoch of a document.
+    std::optional<std::string> unmatched;
 };
 
 }  // namespace importer

@@ -170,7 +170,7 @@ std::string canonical(const Decimation &d)
 std::string canonical(const StationEpoch &s)
 {
     Text t;
-    t << s.codes() << dates(s.start, s.end);
+    t << (s.unmatched ? *s.unmatched : "-") << s.codes() << dates(s.start, s.end);
     t.real(s.latitude, field::station_latitude)
         .real(s.longitude, field::station_longitude)
         .real(s.elevation, field::station_elevation);
@@ -181,7 +181,7 @@ std::string canonical(const StationEpoch &s)
 std::string canonical(const ChannelEpoch &c)
 {
     Text t;
-    t << c.codes() << dates(c.start, c.end);
+    t << (c.unmatched ? *c.unmatched : "-") << c.codes() << dates(c.start, c.end);
     t.real(c.latitude, field::latitude).real(c.longitude, field::longitude).real(c.elevation, field::elevation);
     t.real(c.depth, field::depth).real(c.azimuth, field::azimuth).real(c.dip, field::dip);
     t.real(c.sample_rate, field::sample_rate).real(c.clock_drift, field::clock_drift);

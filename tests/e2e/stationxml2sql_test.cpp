@@ -402,6 +402,15 @@ TEST_F(Stationxml2sql, ExistingDatabaseGetsNoSecondCopy)
         EXPECT_NE(r.err.find("stationxml2sql: " + (dir / "case.xml") + c.message), std::string::npos) << r.err;
         EXPECT_FALSE(harness::file_exists(dir / "case.sql"));
     }
+    // A database row whose key has no entry equals no document's epoch, and
+    // says why.
+    harness::TestDatabase broken({harness::demo_sql(), "DELETE FROM D_Abbreviation WHERE id = 1;"});
+    auto r = import({dir / "demo.xml", "-o", dir / "case.sql"}, broken.alias());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("(first difference: \"-\" here, \"inid 1: no D_Abbreviation row\" there); "
+                         "the generator would find both"),
+              std::string::npos)
+        << r.err;
 
     // An FDSN example loaded, then imported again.
     if (!fs::is_directory(examples)) GTEST_SKIP() << "no FDSN StationXML examples at " << examples;
