@@ -23,6 +23,7 @@
 #include "output_target.hpp"
 #include "sql_output.hpp"
 #include "xml_input.hpp"
+#include "common/cli/command_line.hpp"
 
 namespace {
 
@@ -142,17 +143,8 @@ int main(int argc, char **argv)
         "(seconds since 1970) when set. FILE is written whole or not at all; standard output gets nothing unless "
         "every document converts.\nExit status: 0 done, 1 failed, 2 usage error.");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion &e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError &e) {
-        return usage_error(e.what());
-    }
+    if (auto status = rdb::parse_command_line(app, argc, argv, [](const char *message) { return usage_error(message); }))
+        return *status;
 
     std::vector<std::string> messages;
     try {

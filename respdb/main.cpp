@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "commands.hpp"
+#include "common/cli/command_line.hpp"
 
 namespace {
 
@@ -52,19 +53,12 @@ int main(int argc, char **argv)
         return usage_error(std::string("unknown subcommand '") + argv[1] + "'", "");
 
     std::string name;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion &e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError &e) {
-        for (const respdb::Command &c : commands)
-            if (c.app->parsed()) name = c.app->get_name();
-        return usage_error(e.what(), name);
-    }
+    if (auto status = rdb::parse_command_line(app, argc, argv, [&](const char *message) {
+            for (const respdb::Command &c : commands)
+                if (c.app->parsed()) name = c.app->get_name();
+            return usage_error(message, name);
+        }))
+        return *status;
 
     try {
         for (const respdb::Command &c : commands)

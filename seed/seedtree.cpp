@@ -17,6 +17,7 @@
 #include "error.hpp"
 #include "message_text.hpp"
 #include "output_target.hpp"
+#include "common/cli/command_line.hpp"
 
 namespace seed {
 
@@ -85,17 +86,9 @@ int main(int argc, char **argv)
         app.get_subcommands([&](CLI::App *sub) { return sub->get_name() == argv[1]; }).empty())
         return usage_error(std::string("unknown subcommand '") + argv[1] + "'", "");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion &e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError &e) {
-        return usage_error(e.what(), parsed_name(subcommands));
-    }
+    if (auto status = rdb::parse_command_line(
+            app, argc, argv, [&](const char *message) { return usage_error(message, parsed_name(subcommands)); }))
+        return *status;
 
     try {
         for (const seed::Subcommand &s : subcommands)

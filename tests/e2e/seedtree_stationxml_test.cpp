@@ -376,19 +376,21 @@ TEST_F(SeedtreeStationXml, WholeOrStreamedSameDocumentAndFailedWrites)
     EXPECT_EQ(std::tie(w.stations, w.channels, w.dropped_repeats), std::tie(s.stations, s.channels, s.dropped_repeats));
     EXPECT_TRUE(run("seedtree", {"stationxml", dir / "tree"}, fixed_time).out == streamed);
 
-    std::size_t written = 0;
+    // The writer hands its bytes on in large blocks: the demo's document may
+    // be one; the first write fails and nothing is written after it.
+    std::size_t writes = 0;
     testing::internal::CaptureStderr();
     try {
         seed::write_stationxml_tree(dir / "tree", {}, {}, [&](std::string_view data) {
-            if (written > 10000) throw seed::Error("disk full");
-            written += data.size();
+            ++writes;
+            if (!data.empty()) throw seed::Error("disk full");
         });
         ADD_FAILURE() << "no error";
     } catch (const seed::Error &e) {
         EXPECT_STREQ(e.what(), "disk full");
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_GT(written, 10000u);
+    EXPECT_EQ(writes, 1u);
 }
 
 TEST(StationXmlValues, NumbersAndTimes)
