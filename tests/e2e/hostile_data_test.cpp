@@ -53,7 +53,7 @@ protected:
     {
         std::string report = dir / "parse.txt";
         int status = std::system(
-            ("python3 " + project + "/bench/seed_response.py --parse-only " + root() + " >" + report + " 2>&1").c_str());
+            ("python3 " + project + "/tests/readers/seed_response_curve.py parse " + root() + " >" + report + " 2>&1").c_str());
         EXPECT_EQ(status, 0) << what << "\n" << harness::read_file(report);
     }
 

@@ -1,5 +1,5 @@
 // The demo database's header tree holds complete, consistent responses:
-// checked by the independent reader bench/seed_response.py, and under both
+// checked by the independent reader tests/readers/seed_response_curve.py, and under both
 // flags every reference points at a dictionary entry.
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ TEST_F(DemoResponses, IndependentReaderFindsTheStageZeroSensitivity)
 
     if (std::system("python3 -c '' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 for the reader";
     std::string report = tree / "report";
-    std::string command = "python3 " + project + "/bench/seed_response.py " + (tree / "root") + " >" + report + " 2>&1";
+    std::string command = "python3 " + project + "/tests/readers/seed_response_curve.py check " + (tree / "root") + " >" + report + " 2>&1";
     int status = std::system(command.c_str());
     std::string out = harness::read_file(report);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;

@@ -18,7 +18,21 @@ phase as evalresp takes it: a FIR stored symmetric (B, C) without the delay
 of its centre ((N - 1) / 2 samples), and a stage holding a FIR of symmetry
 A or a 54 of type D with numerators only advanced by its 57's correction.
 
+The check command evaluates every channel epoch at its stage-0 frequency
+(magnitudes only) and compares the product with the stage-0 sensitivity;
+it also checks the unit chain from stage to stage, that every digital stage
+has its decimation, that the rates chain down to the channel's sample rate,
+that analog poles and zeros are normalised to 1 at their frequency, and
+that every FIR has unit gain at 0 Hz. The parse command parses every line
+of every file of a tree (H.A, B050, B051, B052, B059) as its blockette, by
+the table LAYOUTS.
+
 Usage:
+  seed_response_curve.py check [--tolerance REL] ROOT
+      One line per channel epoch with both values, "problem:" lines for
+      what does not hold; status 1 when anything does not.
+  seed_response_curve.py parse ROOT
+      Prints each line that does not parse; status 1 when any does not.
   seed_response_curve.py curve [--correct-delay] ROOT < RESPONSE_OUTPUT
       For each "# STA.NET.LOC.CHA START END ..." header of seedtree
       response's output (" stage N " in it: that stage only), prints the
@@ -317,7 +331,142 @@ def dump(root):
             print("0 58 %s history %s" % (numbers(e.sensitivity[:2]), " ".join("%r %r %s" % h for h in e.sensitivity[2])))
 
 
+# Checks of a tree's records.
+
+# Each blockette's fields after type and length: "F<w>" text, "I<w>" an
+# integer, "R<w>" a real, "V" a "~"-ended text, and ("N<w>", [...]) a count
+# of w digits followed by that many repeats of the group.
+LAYOUTS = {
+    "030": ["V", "I4", "I3", ("N2", ["V"])],
+    "031": ["I4", "F1", "V", "I3"],
+    "033": ["I3", "V"],
+    "034": ["I3", "V", "V"],
+    "041": ["I4", "V", "F1", "I3", "I3", ("N4", ["R14"])],
+    "042": ["I4", "V", "F1", "I3", "I3", "F1", "F1"] + ["R12"] * 5 + [("N3", ["R12", "R12"])],
+    "050": ["F5", "R10", "R11", "R7", "I4", "I3", "V", "I3", "I4", "I2", "V", "V", "F1", "F2"],
+    "051": ["V", "V", "I4", "I6"],
+    "052": ["F2", "F3", "F4", "F3", "V", "I3", "F3", "F10", "F11", "F7", "F5", "F5", "F5", "F4", "F2",
+            "R10", "F10", "F4", "V", "V", "V", "F1"],
+    "053": ["F1", "I2", "I3", "I3", "R12", "R12", ("N3", ["R12"] * 4), ("N3", ["R12"] * 4)],
+    "054": ["F1", "I2", "I3", "I3", ("N4", ["R12", "R12"]), ("N4", ["R12", "R12"])],
+    "057": ["I2", "R10", "I5", "I5", "R11", "R11"],
+    "058": ["I2", "R12", "R12", ("N2", ["R12", "R12", "V"])],
+    "059": ["V", "V", "I4", "I6"],
+    "060": [("N2", ["I2", ("N2", ["I4"])])],
+    "061": ["I2", "V", "F1", "I3", "I3", ("N4", ["R14"])],
+    "062": ["F1", "I2", "I3", "I3", "F1", "F1"] + ["R12"] * 5 + [("N3", ["R12", "R12"])],
+}
+
+
+def take_fields(r, layout):
+    for field in layout:
+        if isinstance(field, tuple):
+            for _ in range(r.int(int(field[0][1:]))):
+                take_fields(r, field[1])
+        elif field == "V":
+            r.text()
+        else:
+            {"F": r.take, "I": r.int, "R": r.float}[field[0]](int(field[1:]))
+
+
+def parse_line(line):
+    """Raises ValueError unless line is a whole blockette of its layout."""
+    if line[:3] not in LAYOUTS:
+        raise ValueError("blockette %r is not a header-tree blockette" % line[:3])
+    r = Fields(line)
+    take_fields(r, LAYOUTS[line[:3]])
+    r.end()
+
+
+def parse_tree(root):
+    failed = False
+    for directory, _, files in sorted(os.walk(root)):
+        for name in sorted(files):
+            path = os.path.join(directory, name)
+            with open(path, "rb") as lines:
+                for number, raw in enumerate(lines, 1):
+                    try:
+                        line = raw.decode("ascii")
+                        if not line.endswith("\n"):
+                            raise ValueError("line without its newline")
+                        parse_line(line[:-1])
+                    except (ValueError, IndexError, UnicodeDecodeError) as e:
+                        print("%s:%d: %s" % (path, number, e))
+                        failed = True
+    return 1 if failed else 0
+
+
+def check_epoch(epoch, tolerance):
+    """(|response| at the stage-0 frequency or None, problems)."""
+    problems = []
+    units, rate = epoch.signal_units, None
+    f0 = epoch.sensitivity[1] if epoch.sensitivity else None
+    polynomial = False
+    for number in sorted(epoch.stages):
+        stage = epoch.stages[number]
+        for b in stage["filters"]:
+            if units is not None and b["in"] != units:
+                problems.append("stage %d: input units %d after output units %d" % (number, b["in"], units))
+            units = b["out"]
+            polynomial = polynomial or b["type"] == "62"
+        decimation = stage["decimation"]
+        digital = any(b["type"] in ("54", "61") for b in stage["filters"])
+        if digital and decimation is None:
+            problems.append("stage %d: digital stage without decimation" % number)
+        if decimation is not None:
+            if rate is not None and abs(decimation[0] - rate) > 1e-6 * rate:
+                problems.append("stage %d: input rate %g, previous output %g" % (number, decimation[0], rate))
+            rate = decimation[0] / decimation[1]
+        for b in stage["filters"]:
+            if b["type"] == "53" and b["tf"] in "AB":
+                norm = abs(filter_response(b, b["fn"], None))
+                if abs(norm - 1) > tolerance:
+                    problems.append("stage %d: A0 normalises to %.6g at %g Hz" % (number, norm, b["fn"]))
+            taps = expand(b) if b["type"] == "61" else \
+                [v for v, _ in b["numerators"]] if b["type"] == "54" and b["tf"] == "D" else []
+            if taps and decimation is not None and abs(sum(taps) - 1) > tolerance:
+                problems.append("stage %d: FIR gain at 0 Hz is %.7g" % (number, sum(taps)))
+    if rate is not None and abs(rate - epoch.rate) > 1e-6 * rate:
+        problems.append("output rate %g, channel rate %g" % (rate, epoch.rate))
+    if f0 is None:
+        return None, problems
+    if polynomial:
+        problems.append("a polynomial has no response at a frequency")
+        return None, problems
+    response = abs(channel_response(epoch, f0))
+    difference = abs(response - epoch.sensitivity[0]) / epoch.sensitivity[0]
+    if difference > tolerance:
+        problems.append("response %.6e at %g Hz, stage-0 sensitivity %.6e (relative %.2e)"
+                        % (response, f0, epoch.sensitivity[0], difference))
+    return response, problems
+
+
+def check(root, tolerance):
+    _, epochs = read_tree(root)
+    failed = False
+    for key in sorted(epochs):
+        e = epochs[key]
+        name = "%s.%s/%s.%s %s" % (e.station, e.network, e.channel, e.location, e.start)
+        response, problems = check_epoch(e, tolerance)
+        if response is not None:
+            print("%s response %.6e at %g Hz, stage 0 %.6e, relative difference %.2e"
+                  % (name, response, e.sensitivity[1], e.sensitivity[0],
+                     abs(response - e.sensitivity[0]) / e.sensitivity[0]))
+        else:
+            print("%s no response at a frequency (%d stages)" % (name, len(e.stages)))
+        for problem in problems:
+            print("  problem: %s" % problem)
+            failed = True
+    return 1 if failed else 0
+
+
 def main(argv):
+    if len(argv) == 2 and argv[0] == "check":
+        return check(argv[1], 1e-3)
+    if len(argv) == 4 and argv[:2] == ["check", "--tolerance"]:
+        return check(argv[3], float(argv[2]))
+    if len(argv) == 2 and argv[0] == "parse":
+        return parse_tree(argv[1])
     if len(argv) == 2 and argv[0] == "curve":
         curve(argv[1], sys.stdin)
         return 0

@@ -16,7 +16,7 @@ stage's divided by powers of the other stages' gain.
 It then computes the response at the stage-0 frequency of every channel
 from the document (poles and zeros in rad/s or Hz, digital coefficients
 and FIRs expanded by their symmetry at the decimation input rate, stage
-gains) and compares it with the response bench/seed_response.py computes
+gains) and compares it with the response seed_response_curve.py computes
 from the tree: they must agree within 1e-6 relative.
 
 A channel epoch stands under every station epoch it overlaps, with the
@@ -37,9 +37,8 @@ import os
 import sys
 import xml.etree.ElementTree as ET
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench"))
-import seed_response  # noqa: E402  the tree's response, computed on its own
-from blockette_fields import Fields  # noqa: E402
+import seed_response_curve  # the tree's response, computed on its own
+from blockette_fields import Fields
 
 NS = "{http://www.fdsn.org/xml/station/1}"
 TOLERANCE = 1e-6
@@ -150,6 +149,7 @@ def nested(c, s):
 class Tree:
     def __init__(self, root):
         self.root = root
+        self.curve_dictionary = None  # H.A as seed_response_curve.py reads it
         self.comments, self.abbreviations, self.units, self.firs, self.polynomials = {}, {}, {}, {}, {}
         previous = None
         for line in lines_of(os.path.join(root, "H.A")):
@@ -238,23 +238,15 @@ class Tree:
         return None
 
     def response(self, channel):
-        """The tree's response at the stage-0 frequency, by seed_response.py."""
-        c = seed_response.Channel("tree")
-        for line in channel["lines"]:
-            if not line.startswith("060"):
-                c.add(seed_response.parse(line))
-                continue
-            for stage, keys in parse(line)["stages"]:
-                for key in keys:
-                    if key in self.firs:
-                        b = seed_response.parse(self.firs[key]["line"])
-                        b["coefficients"] = [float(x) for x in self.firs[key]["coefficients"]]
-                        b.update(type="061", stage=stage)
-                    else:
-                        p = self.polynomials[key]
-                        b = {"type": "062", "stage": stage, "in": p["input"], "out": p["output"]}
-                    c.add(b)
-        return c.check(1e-3)
+        """The tree's response at the stage-0 frequency, by seed_response_curve.py."""
+        if self.curve_dictionary is None:
+            self.curve_dictionary = seed_response_curve.read_dictionary(os.path.join(self.root, "H.A"))
+        _, firs, polynomials = self.curve_dictionary
+        epoch = seed_response_curve.Epoch("", "", channel["lines"][0])
+        previous = None
+        for line in channel["lines"][1:]:
+            previous = epoch.add(line, firs, polynomials, previous)
+        return seed_response_curve.check_epoch(epoch, 1e-3)[0]
 
 
 def overlaps(c, s):
