@@ -95,7 +95,18 @@ void each_row(rdb::Database &db, const char *sql, rdb::Outputs outputs, Row &&ro
 
 }  // namespace
 
+// The whole dictionary, table by table; any failure ends the run.
 void ExistingDatabase::load()
+{
+    load_descriptions();
+    load_poles_zeros();
+    load_coefficient_sets();
+    load_polynomials();
+    load_decimations();
+}
+
+// Units, abbreviations, comments and formats with their rows.
+void ExistingDatabase::load_descriptions()
 {
     auto failed = [this] { fail("cannot read the dictionaries"); };
     IntColumn id;
@@ -141,8 +152,13 @@ void ExistingDatabase::load()
                      it->second.family = -1;
              },
              failed);
+}
 
-    // Poles and zeros: zeros are rows 1 to nz of type Z, poles nz+1 on of type P.
+// Poles and zeros: zeros are rows 1 to nz of type Z, poles nz+1 on of type P.
+void ExistingDatabase::load_poles_zeros()
+{
+    auto failed = [this] { fail("cannot read the dictionaries"); };
+    IntColumn id, row;
     CharColumn type;
     RealColumn r_value, r_error, i_value, i_error;
     struct Rows {
@@ -174,8 +190,15 @@ void ExistingDatabase::load()
         }
         d_.poles_zeros[key].value = regular ? std::optional<PolesZeros>(p) : std::nullopt;
     }
+}
 
-    // Coefficient sets: numerators are rows 1 to n of type N.
+// Coefficient sets: numerators are rows 1 to n of type N.
+void ExistingDatabase::load_coefficient_sets()
+{
+    auto failed = [this] { fail("cannot read the dictionaries"); };
+    IntColumn id, row;
+    TextColumn name;
+    CharColumn type;
     CharColumn symmetry;
     std::map<int, std::pair<std::optional<std::string>, std::optional<char>>> heads;
     each_row(*db_, "select key ,name ,symmetry  from DC  order by key", {id.out(), name.out(), symmetry.out()},
@@ -210,8 +233,14 @@ void ExistingDatabase::load()
         for (double v : rows.values) set.coefficients.push_back(ValueError{v, 0});
         d_.coefficient_sets[key].value = std::move(set);
     }
+}
 
-    // Polynomials: coefficients are rows 1 to n.
+// Polynomials: coefficients are rows 1 to n.
+void ExistingDatabase::load_polynomials()
+{
+    auto failed = [this] { fail("cannot read the dictionaries"); };
+    IntColumn id, row;
+    TextColumn name;
     CharColumn poly_type;
     RealColumn lower, upper, max_error, pn_value;
     each_row(*db_, "select key ,name ,poly_type ,lower_bound ,upper_bound ,max_error  from PN  order by key",
@@ -246,7 +275,13 @@ void ExistingDatabase::load()
              failed);
     for (const auto &[key, bad] : bad_polynomial)
         if (bad) d_.polynomials[key].value.reset();
+}
 
+// Decimations.
+void ExistingDatabase::load_decimations()
+{
+    auto failed = [this] { fail("cannot read the dictionaries"); };
+    IntColumn id;
     RealColumn samprate, delay, correction;
     IntColumn factor, offset;
     each_row(*db_, "select key ,samprate ,factor ,offset ,delay ,correction  from DM  order by key",
@@ -405,18 +440,38 @@ std::vector<ChannelEpoch> ExistingDatabase::channel_epochs(const ChannelEpoch &c
     return out;
 }
 
-// The stage rows the generator reads when it runs at the epoch's start.
-void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
-{
-    const std::string date = database_date(e.start);
+// The stages of one channel epoch as its rows build them: a stage per
+// number, and a second filter row for one stage as a stage of its own that
+// no document's stage equals.
+struct ExistingDatabase::StageSet {
+    ChannelEpoch &epoch;
+    std::string location, date;
+    rdb::Database &db;
+    std::function<void()> failed;
     std::map<int, Stage> stages;
-    std::vector<Stage> extra;  // a second row for one stage: never equal to a document's stage
-    auto stage = [&](int number) -> Stage & {
+    std::vector<Stage> extra;
+
+    // Every row of one of the stage tables for the epoch at its start.
+    void rows(const char *sql, rdb::Outputs outputs, const std::function<void()> &row)
+    {
+        rdb::Cursor cursor;
+        if (db.open(cursor, sql,
+                    {rdb::in(epoch.station.c_str()), rdb::in(epoch.network.c_str()), rdb::in(epoch.channel.c_str()),
+                     rdb::in(location.c_str()), rdb::in_date(date.c_str())}) < 0)
+            failed();
+        int status;
+        while ((status = db.fetch(cursor, outputs)) == 0) row();
+        if (status < 0 || db.close(cursor) < 0) failed();
+    }
+
+    Stage &stage(int number)
+    {
         Stage &s = stages[number];
         s.number = number;
         return s;
-    };
-    auto add_filter = [&](int number, Stage::Kind kind) -> Stage & {
+    }
+    Stage &add_filter(int number, Stage::Kind kind)
+    {
         Stage &s = stage(number);
         if (s.kind != Stage::Kind::gain_only) {
             extra.push_back(Stage{});
@@ -426,24 +481,32 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
         }
         s.kind = kind;
         return s;
-    };
-    auto rows = [&](const char *sql, rdb::Outputs outputs, const std::function<void()> &row) {
-        rdb::Cursor cursor;
-        if (db_->open(cursor, sql,
-                      {rdb::in(e.station.c_str()), rdb::in(e.network.c_str()), rdb::in(e.channel.c_str()),
-                       rdb::in(location.c_str()), rdb::in_date(date.c_str())}) < 0)
-            fail("cannot read the stages of " + e.codes());
-        int status;
-        while ((status = db_->fetch(cursor, outputs)) == 0) row();
-        if (status < 0 || db_->close(cursor) < 0) fail("cannot read the stages of " + e.codes());
-    };
+    }
+};
+
+// The stage rows the generator reads when it runs at the epoch's start.
+void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
+{
+    StageSet set{e, location, database_date(e.start), *db_, [&] { fail("cannot read the stages of " + e.codes()); }, {}, {}};
+    poles_zeros_stages(set);
+    coefficient_stages(set);
+    polynomial_stages(set);
+    decimation_stages(set);
+    gain_stages(set);
+    for (auto &[number, s] : set.stages) e.stages.push_back(std::move(s));
+    for (Stage &s : set.extra) e.stages.push_back(std::move(s));
+}
+
+void ExistingDatabase::poles_zeros_stages(StageSet &set)
+{
+    ChannelEpoch &e = set.epoch;
     IntColumn seq, key, unit_in, unit_out;
     CharColumn tf;
-    RealColumn a0, af, value, frequency;
-    rows("select stage_seq ,pz_key ,tf_type ,unit_in ,unit_out ,AO ,AF  from Poles_Zeros where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
+    RealColumn a0, af;
+    set.rows("select stage_seq ,pz_key ,tf_type ,unit_in ,unit_out ,AO ,AF  from Poles_Zeros where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), key.out(), tf.out(), unit_in.out(), unit_out.out(), a0.out(), af.out()}, [&] {
              if (seq.v < 1) return;
-             Stage &s = add_filter(seq.v, Stage::Kind::poles_zeros);
+             Stage &s = set.add_filter(seq.v, Stage::Kind::poles_zeros);
              s.input = unit(unit_in.value().value_or(-1), e.unmatched);
              s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              auto it = key.value() ? d_.poles_zeros.find(*key.value()) : d_.poles_zeros.end();
@@ -455,10 +518,16 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
              s.poles_zeros.normalization = a0.value();
              s.poles_zeros.frequency = af.value();
          });
-    rows("select stage_seq ,dc_key ,unit_in ,unit_out  from Coefficients where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
+}
+
+void ExistingDatabase::coefficient_stages(StageSet &set)
+{
+    ChannelEpoch &e = set.epoch;
+    IntColumn seq, key, unit_in, unit_out;
+    set.rows("select stage_seq ,dc_key ,unit_in ,unit_out  from Coefficients where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), key.out(), unit_in.out(), unit_out.out()}, [&] {
              if (seq.v < 1) return;
-             Stage &s = add_filter(seq.v, Stage::Kind::coefficients);
+             Stage &s = set.add_filter(seq.v, Stage::Kind::coefficients);
              s.input = unit(unit_in.value().value_or(-1), e.unmatched);
              s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              if (!key.value()) return;
@@ -468,10 +537,16 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
              else
                  e.unmatched = "coefficient set " + std::to_string(*key.value()) + ": no regular DC rows";
          });
-    rows("select stage_seq ,pn_key ,unit_in ,unit_out  from Polynomial where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
+}
+
+void ExistingDatabase::polynomial_stages(StageSet &set)
+{
+    ChannelEpoch &e = set.epoch;
+    IntColumn seq, key, unit_in, unit_out;
+    set.rows("select stage_seq ,pn_key ,unit_in ,unit_out  from Polynomial where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), key.out(), unit_in.out(), unit_out.out()}, [&] {
              if (seq.v < 1) return;
-             Stage &s = add_filter(seq.v, Stage::Kind::polynomial);
+             Stage &s = set.add_filter(seq.v, Stage::Kind::polynomial);
              s.input = unit(unit_in.value().value_or(-1), e.unmatched);
              s.output = unit(unit_out.value().value_or(-1), e.unmatched);
              auto it = key.value() ? d_.polynomials.find(*key.value()) : d_.polynomials.end();
@@ -480,26 +555,37 @@ void ExistingDatabase::stages(ChannelEpoch &e, const std::string &location)
              else
                  s.polynomial.approximation = '?';
          });
-    rows("select stage_seq ,dm_key  from Decimation where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
+}
+
+void ExistingDatabase::decimation_stages(StageSet &set)
+{
+    IntColumn seq, key;
+    set.rows("select stage_seq ,dm_key  from Decimation where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), key.out()}, [&] {
              if (seq.v < 1) return;
-             Stage &s = stage(seq.v);
+             Stage &s = set.stage(seq.v);
              auto it = key.value() ? d_.decimations.find(*key.value()) : d_.decimations.end();
              Decimation d{null_real, 0, 0, 0, 0};
              if (it != d_.decimations.end() && it->second.value) d = *it->second.value;
              if (s.decimation) d.input_rate = null_real;  // two rows: never equal
              s.decimation = d;
          });
-    rows("select stage_seq ,sensitivity ,frequency  from Sensitivity where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
+}
+
+// Stage gains and the stage-0 sensitivity; a second row for one stage is
+// never equal.
+void ExistingDatabase::gain_stages(StageSet &set)
+{
+    IntColumn seq;
+    RealColumn value, frequency;
+    set.rows("select stage_seq ,sensitivity ,frequency  from Sensitivity where ((((sta=:b0 and net=:b1) and seedchan=:b2) and location=:b3) and :b4 between ondate and offdate)",
          {seq.out(), value.out(), frequency.out()}, [&] {
              if (seq.v < 0) return;
              Gain g{value.value(), frequency.value()};
-             std::optional<Gain> &target = seq.v == 0 ? e.sensitivity : stage(seq.v).gain;
+             std::optional<Gain> &target = seq.v == 0 ? set.epoch.sensitivity : set.stage(seq.v).gain;
              if (target) g.value = null_real;
              target = g;
          });
-    for (auto &[number, s] : stages) e.stages.push_back(std::move(s));
-    for (Stage &s : extra) e.stages.push_back(std::move(s));
 }
 
 }  // namespace importer

@@ -75,6 +75,11 @@ public:
 
 private:
     void load();
+    void load_descriptions();
+    void load_poles_zeros();
+    void load_coefficient_sets();
+    void load_polynomials();
+    void load_decimations();
     [[noreturn]] void fail(const std::string &what);
     // A unit by its key; a key without its row is noted in unmatched.
     std::optional<Unit> unit(int id, std::optional<std::string> &unmatched) const;
@@ -82,6 +87,12 @@ private:
                                   std::initializer_list<const char *> codes, Instant start,
                                   Instant end);
     void stages(ChannelEpoch &c, const std::string &location);
+    struct StageSet;
+    void poles_zeros_stages(StageSet &set);
+    void coefficient_stages(StageSet &set);
+    void polynomial_stages(StageSet &set);
+    void decimation_stages(StageSet &set);
+    void gain_stages(StageSet &set);
 
     std::unique_ptr<rdb::Database> db_;
     std::string alias_;

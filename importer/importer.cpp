@@ -327,46 +327,66 @@ void Importer::channel(const ChannelEpoch &c)
     const std::string text = canonical(c);
     if (index_.repeated(c.codes(), c.start) && !first_of_repeats(c.codes(), c.start, text, c.at, "channel"))
         return;
-    const std::string name = epoch_name("channel", c.codes(), c.start) + " to " + database_date(c.end);
-    if (existing_) {
-        std::vector<ChannelEpoch> found = existing_->channel_epochs(c);
-        if (!found.empty()) {
-            const ChannelEpoch e = as_the_document_says(found.front(), c);
-            std::string there = canonical(e);
-            const std::string other = "the database's epoch from " + database_date(e.start) + " to " +
-                                      database_date(e.end) + " (channel_data)";
-            if (found.size() == 1 && e.start == c.start && e.end == c.end && there == text) {
-                messages_.push_back("note: " + c.at.text() + ": " + name +
-                                    " is in the database as it is here: left as it is");
-                return;
-            }
-            if (e.start == c.start && e.end == c.end)
-                throw Failure(c.at.text() + ": " + name + " differs from " + other + " (" +
-                              first_difference(text, there) + "); the generator would find both");
-            throw Failure(c.at.text() + ": " + name + " overlaps " + other + "; the generator would find both");
-        }
-    }
-    const std::string lddate = sql_text(options_.load_date);
-    const std::string sta = sql_text(c.station), net = sql_text(c.network), cha = sql_text(c.channel);
-    const std::string loc = sql_text(c.location.empty() ? "  " : c.location);
-    const std::string on = sql_text(database_date(c.start)), off = sql_text(database_date(c.end));
-    auto unit = [this](const std::optional<Unit> &u) { return u ? dictionary_.unit(*u) : 0; };
+    if (existing_ && in_database(c, text)) return;
+    write_channel(c);
+}
 
+bool Importer::in_database(const ChannelEpoch &c, const std::string &text)
+{
+    std::vector<ChannelEpoch> found = existing_->channel_epochs(c);
+    if (found.empty()) return false;
+    const std::string name = epoch_name("channel", c.codes(), c.start) + " to " + database_date(c.end);
+    const ChannelEpoch e = as_the_document_says(found.front(), c);
+    std::string there = canonical(e);
+    const std::string other = "the database's epoch from " + database_date(e.start) + " to " + database_date(e.end) +
+                              " (channel_data)";
+    if (found.size() == 1 && e.start == c.start && e.end == c.end && there == text) {
+        messages_.push_back("note: " + c.at.text() + ": " + name + " is in the database as it is here: left as it is");
+        return true;
+    }
+    if (e.start == c.start && e.end == c.end)
+        throw Failure(c.at.text() + ": " + name + " differs from " + other + " (" + first_difference(text, there) +
+                      "); the generator would find both");
+    throw Failure(c.at.text() + ": " + name + " overlaps " + other + "; the generator would find both");
+}
+
+// The key columns every row of a channel epoch begins with, as literals.
+struct Importer::ChannelKeys {
+    std::string sta, net, cha, loc, on, off, lddate;
+};
+
+void Importer::write_channel(const ChannelEpoch &c)
+{
+    const ChannelKeys k{sql_text(c.station),
+                        sql_text(c.network),
+                        sql_text(c.channel),
+                        sql_text(c.location.empty() ? "  " : c.location),
+                        sql_text(database_date(c.start)),
+                        sql_text(database_date(c.end)),
+                        sql_text(options_.load_date)};
     Rows channel("channel_data",
                  "sta, net, seedchan, channel, channelsrc, location, inid, remark, unit_signal, unit_calib, lat, lon, "
                  "elev, edepth, azimuth, dip, format_id, record_length, samprate, clock_drift, flags, ondate, offdate, "
                  "lddate");
-    channel.add({sta, net, cha, cha, sql_text("FDSNXML"), loc,
+    channel.add({k.sta, k.net, k.cha, k.cha, sql_text("FDSNXML"), k.loc,
                  sql_integer(c.sensor ? dictionary_.abbreviation(*c.sensor) : 0), sql_text(c.remark),
-                 sql_integer(unit(c.signal)), sql_integer(unit(c.calibration)), sql_real(c.latitude),
+                 sql_integer(unit_key(c.signal)), sql_integer(unit_key(c.calibration)), sql_real(c.latitude),
                  sql_real(c.longitude), sql_real(c.elevation), sql_real(c.depth), sql_real(c.azimuth), sql_real(c.dip),
                  sql_integer(dictionary_.format()), sql_integer(12), sql_real(c.sample_rate), sql_real(c.clock_drift),
-                 sql_text(c.flags), on, off, lddate});
+                 sql_text(c.flags), k.on, k.off, k.lddate});
     Rows comments("Channel_Comment", "sta, net, seedchan, location, ondate, offdate, comment_id, comment_level, lddate");
     for (const Comment &m : c.comments)
-        comments.add({sta, net, cha, loc, sql_text(database_date(m.begin)), sql_text(database_date(m.end)),
-                      sql_integer(dictionary_.comment('C', m.value)), sql_integer(0), lddate});
+        comments.add({k.sta, k.net, k.cha, k.loc, sql_text(database_date(m.begin)), sql_text(database_date(m.end)),
+                      sql_integer(dictionary_.comment('C', m.value)), sql_integer(0), k.lddate});
+    out_.write(channel);
+    out_.write(comments);
+    write_stages(c, k);
+}
 
+int Importer::unit_key(const std::optional<Unit> &u) { return u ? dictionary_.unit(*u) : 0; }
+
+void Importer::write_stages(const ChannelEpoch &c, const ChannelKeys &k)
+{
     const char *head = "sta, net, seedchan, location, ondate, offdate, stage_seq, ";
     Rows poles_zeros("Poles_Zeros", std::string(head) + "pz_key, tf_type, unit_in, unit_out, AO, AF, lddate");
     Rows coefficients("Coefficients", std::string(head) + "dc_key, unit_in, unit_out, tf_type, lddate");
@@ -377,36 +397,38 @@ void Importer::channel(const ChannelEpoch &c)
         const std::string seq = sql_integer(s.number);
         switch (s.kind) {
         case Stage::Kind::poles_zeros:
-            poles_zeros.add({sta, net, cha, loc, on, off, seq, sql_integer(dictionary_.poles_zeros(s.poles_zeros)),
-                             sql_text(std::string(1, s.poles_zeros.transfer)), sql_integer(unit(s.input)),
-                             sql_integer(unit(s.output)), sql_real(s.poles_zeros.normalization),
-                             sql_real(s.poles_zeros.frequency), lddate});
+            poles_zeros.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, seq,
+                             sql_integer(dictionary_.poles_zeros(s.poles_zeros)),
+                             sql_text(std::string(1, s.poles_zeros.transfer)), sql_integer(unit_key(s.input)),
+                             sql_integer(unit_key(s.output)), sql_real(s.poles_zeros.normalization),
+                             sql_real(s.poles_zeros.frequency), k.lddate});
             break;
         case Stage::Kind::coefficients:
-            coefficients.add({sta, net, cha, loc, on, off, seq,
+            coefficients.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, seq,
                               s.coefficients ? sql_integer(dictionary_.coefficient_set(*s.coefficients)) : sql_null,
-                              sql_integer(unit(s.input)), sql_integer(unit(s.output)),
-                              sql_text(std::string(1, s.coefficients ? 'D' : s.coefficients_type)), lddate});
+                              sql_integer(unit_key(s.input)), sql_integer(unit_key(s.output)),
+                              sql_text(std::string(1, s.coefficients ? 'D' : s.coefficients_type)), k.lddate});
             break;
         case Stage::Kind::polynomial:
-            polynomials.add({sta, net, cha, loc, on, off, seq, sql_integer(dictionary_.polynomial(s.polynomial)),
-                             sql_text("P"), sql_integer(unit(s.input)), sql_integer(unit(s.output)), lddate});
+            polynomials.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, seq,
+                             sql_integer(dictionary_.polynomial(s.polynomial)), sql_text("P"),
+                             sql_integer(unit_key(s.input)), sql_integer(unit_key(s.output)), k.lddate});
             break;
         case Stage::Kind::gain_only:
         case Stage::Kind::response_list:
             break;
         }
         if (s.decimation)
-            decimations.add({sta, net, cha, loc, on, off, seq, sql_integer(dictionary_.decimation(*s.decimation)),
-                             lddate});
+            decimations.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, seq,
+                             sql_integer(dictionary_.decimation(*s.decimation)), k.lddate});
         if (s.gain)
-            gains.add({sta, net, cha, loc, on, off, seq, sql_real(s.gain->value), sql_real(s.gain->frequency), lddate});
+            gains.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, seq, sql_real(s.gain->value),
+                       sql_real(s.gain->frequency), k.lddate});
     }
     if (c.sensitivity)
-        gains.add({sta, net, cha, loc, on, off, sql_integer(0), sql_real(c.sensitivity->value),
-                   sql_real(c.sensitivity->frequency), lddate});
-    for (const Rows *rows : {&channel, &comments, &polynomials, &coefficients, &decimations, &poles_zeros, &gains})
-        out_.write(*rows);
+        gains.add({k.sta, k.net, k.cha, k.loc, k.on, k.off, sql_integer(0), sql_real(c.sensitivity->value),
+                   sql_real(c.sensitivity->frequency), k.lddate});
+    for (const Rows *rows : {&polynomials, &coefficients, &decimations, &poles_zeros, &gains}) out_.write(*rows);
 }
 
 void Importer::unsupported_station(const Unsupported &e)

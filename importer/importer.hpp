@@ -46,6 +46,15 @@ private:
     // False when the epoch is written already (an identical repeat).
     bool first_of_repeats(const std::string &key, Instant start, const std::string &text, const Place &at,
                           const char *what);
+    // True when the database holds the epoch as it is here (noted); an
+    // epoch it holds otherwise, or that overlaps, is a Failure.
+    bool in_database(const ChannelEpoch &c, const std::string &text);
+    struct ChannelKeys;
+    // The epoch's rows: channel_data, its comments, then its stages.
+    void write_channel(const ChannelEpoch &c);
+    void write_stages(const ChannelEpoch &c, const ChannelKeys &keys);
+    // A unit's key in the dictionary (0: none).
+    int unit_key(const std::optional<Unit> &u);
 
     Options options_;
     const EpochIndex &index_;

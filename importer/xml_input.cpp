@@ -732,101 +732,134 @@ void index_document(const InputFile &file, const Schema *schema, EpochIndex &ind
 
 // ---- Pass 2 ------------------------------------------------------------------
 
-void read_document(const InputFile &file, const EpochIndex &index, DocumentHandler &handler)
-{
-    const std::string &path = file.path();
-    QuietGeneric quiet;
-    Reader r(file);
-    Dom dom(path);
-    std::string network;
-    std::optional<std::string> network_description;
+namespace {
 
-    // The station being read: given to the handler before its first
-    // channel (StationXML puts the station's own elements first), or at
-    // its end when it has none.
-    std::optional<StationEpoch> station;
-    bool station_given = false, station_left_out = false;
-    bool has[4] = {};  // Latitude, Longitude, Elevation, Site
-    auto give_station = [&] {
-        if (!station || station_given) return;
-        station_given = true;
+// The second pass over one document: stations and channels handed to the
+// handler in document order.
+class DocumentPass {
+public:
+    DocumentPass(const InputFile &file, const EpochIndex &index, DocumentHandler &handler)
+        : r_(file), dom_(file.path()), index_(index), handler_(handler)
+    {
+    }
+
+    void run()
+    {
+        bool more = r_.read();
+        while (more) more = step();
+    }
+
+private:
+    // One node; whether the document goes on.
+    bool step()
+    {
+        if (r_.end_element() && r_.depth() == 2 && r_.fdsn() && r_.local_name() == "Station") {
+            give_station();
+            station_.reset();
+            return r_.read();
+        }
+        if (!r_.element() || !r_.fdsn()) return r_.read();
+        const std::string name = r_.local_name();
+        const int depth = r_.depth();
+        if (depth == 1 && name == "Network") {
+            network_ = trim(r_.attribute("code").value_or(""));
+            network_description_.reset();
+        } else if (depth == 2 && name == "Description") {
+            network_description_ = not_blank(content(r_.expand()));
+            return r_.next();
+        } else if (depth == 2 && name == "Station") {
+            start_station();
+        } else if (depth == 3 && station_) {
+            if (name == "Channel")
+                channel();
+            else
+                station_element(name);
+            return r_.next();
+        }
+        return r_.read();
+    }
+
+    void start_station()
+    {
+        StationEpoch s;
+        s.at = r_.place();
+        s.network = network_;
+        s.station = trim(r_.attribute("code").value_or(""));
+        Dates d = dates_of(r_.attribute("startDate"), r_.attribute("endDate"), s.at, "Station " + s.codes());
+        s.start = d.start;
+        s.end = index_.end_of(s.codes(), d.start);
+        s.open_start = d.open_start;
+        s.open_end = d.open_end;
+        s.network_description = network_description_;
+        station_ = std::move(s);
+        station_given_ = station_left_out_ = false;
+        std::fill(std::begin(has_), std::end(has_), false);
+        if (r_.empty_element()) {
+            give_station();
+            station_.reset();
+        }
+    }
+
+    // An element of the station's own, before its channels.
+    void station_element(const std::string &name)
+    {
+        xmlNodePtr node = r_.expand();
+        if (name == "Latitude") station_->latitude = dom_.number(node), has_[0] = true;
+        else if (name == "Longitude") station_->longitude = dom_.number(node), has_[1] = true;
+        else if (name == "Elevation") station_->elevation = dom_.number(node), has_[2] = true;
+        else if (name == "Site") station_->site = content(dom_.required(node, "Name")), has_[3] = true;
+        else if (name == "Comment") station_->comments.push_back(comment(dom_, node, station_->start, station_->end));
+    }
+
+    void channel()
+    {
+        give_station();
+        if (station_left_out_) return;
+        xmlNodePtr node = r_.expand();
+        try {
+            handler_.channel(parse_channel(dom_, node, *station_, index_));
+        } catch (const Unsupported &e) {
+            handler_.unsupported_channel(e);
+        }
+    }
+
+    // The station being read goes to the handler before its first channel
+    // (StationXML puts the station's own elements first), or at its end
+    // when it has none.
+    void give_station()
+    {
+        if (!station_ || station_given_) return;
+        station_given_ = true;
         const char *names[] = {"Latitude", "Longitude", "Elevation", "Site"};
         for (int k = 0; k < 4; ++k)
-            if (!has[k])
-                throw InputError(station->at, "Station " + station->codes() + " has no " + names[k] +
-                                                  " before its first Channel (the schema requires one)");
+            if (!has_[k])
+                throw InputError(station_->at, "Station " + station_->codes() + " has no " + names[k] +
+                                                   " before its first Channel (the schema requires one)");
         try {
-            handler.station(*station);
+            handler_.station(*station_);
         } catch (const Unsupported &e) {
-            station_left_out = true;
-            handler.unsupported_station(e);
+            station_left_out_ = true;
+            handler_.unsupported_station(e);
         }
-    };
-
-    bool more = r.read();
-    while (more) {
-        if (r.end_element() && r.depth() == 2 && r.fdsn() && r.local_name() == "Station") {
-            give_station();
-            station.reset();
-            more = r.read();
-            continue;
-        }
-        if (!r.element() || !r.fdsn()) {
-            more = r.read();
-            continue;
-        }
-        const std::string name = r.local_name();
-        const int depth = r.depth();
-        if (depth == 1 && name == "Network") {
-            network = trim(r.attribute("code").value_or(""));
-            network_description.reset();
-        } else if (depth == 2 && name == "Description") {
-            network_description = not_blank(content(r.expand()));
-            more = r.next();
-            continue;
-        } else if (depth == 2 && name == "Station") {
-            StationEpoch s;
-            s.at = r.place();
-            s.network = network;
-            s.station = trim(r.attribute("code").value_or(""));
-            Dates d = dates_of(r.attribute("startDate"), r.attribute("endDate"), s.at, "Station " + s.codes());
-            s.start = d.start;
-            s.end = index.end_of(s.codes(), d.start);
-            s.open_start = d.open_start;
-            s.open_end = d.open_end;
-            s.network_description = network_description;
-            station = std::move(s);
-            station_given = station_left_out = false;
-            std::fill(std::begin(has), std::end(has), false);
-            if (r.empty_element()) {
-                give_station();
-                station.reset();
-            }
-        } else if (depth == 3 && station) {
-            if (name == "Channel") {
-                give_station();
-                if (!station_left_out) {
-                    xmlNodePtr node = r.expand();
-                    try {
-                        handler.channel(parse_channel(dom, node, *station, index));
-                    } catch (const Unsupported &e) {
-                        handler.unsupported_channel(e);
-                    }
-                }
-                more = r.next();
-                continue;
-            }
-            xmlNodePtr node = r.expand();
-            if (name == "Latitude") station->latitude = dom.number(node), has[0] = true;
-            else if (name == "Longitude") station->longitude = dom.number(node), has[1] = true;
-            else if (name == "Elevation") station->elevation = dom.number(node), has[2] = true;
-            else if (name == "Site") station->site = content(dom.required(node, "Name")), has[3] = true;
-            else if (name == "Comment") station->comments.push_back(comment(dom, node, station->start, station->end));
-            more = r.next();
-            continue;
-        }
-        more = r.read();
     }
+
+    QuietGeneric quiet_;
+    Reader r_;
+    Dom dom_;
+    const EpochIndex &index_;
+    DocumentHandler &handler_;
+    std::string network_;
+    std::optional<std::string> network_description_;
+    std::optional<StationEpoch> station_;
+    bool station_given_ = false, station_left_out_ = false;
+    bool has_[4] = {};  // Latitude, Longitude, Elevation, Site
+};
+
+}  // namespace
+
+void read_document(const InputFile &file, const EpochIndex &index, DocumentHandler &handler)
+{
+    DocumentPass(file, index, handler).run();
 }
 
 }  // namespace importer

@@ -1,8 +1,14 @@
-// seedtree: reads a header tree and writes what is made of it.
+// seedtree: reads a header tree and writes what is made of it, one
+// subcommand per file (command_*.cpp):
 //
-//   seedtree list ROOT
-//   seedtree volume ROOT -o FILE|- [--station STA.NET]... [--label TEXT] [--organization TEXT]
-//   seedtree stationxml ROOT [-o FILE|-] [--station STA.NET]... [--source TEXT] [--sender TEXT]
+//   list        station and channel epochs
+//   volume      a dataless SEED 2.4 volume
+//   stationxml  an FDSN StationXML 1.2 document
+//   check       findings on responses and epochs
+//   response    amplitude and phase at log-spaced frequencies
+//   resp        RESP files
+//   plot        Bode plots
+//   site        a static web site
 //
 // Exit status: 0 done, 1 failed ("seedtree: " and the reason on standard
 // error), 2 usage error (one line and a hint on standard error).
