@@ -10,13 +10,7 @@ using harness::Env;
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using harness::lines_of;
 
 std::string joined(const std::vector<std::string> &lines)
 {

@@ -24,13 +24,7 @@ std::vector<std::string> demo_scripts()
     return scripts;
 }
 
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using harness::lines_of;
 
 class DemoResponses : public ::testing::Test {
 protected:

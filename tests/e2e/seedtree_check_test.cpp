@@ -21,13 +21,7 @@ using Tree = std::map<std::string, std::string>;
 
 const std::string bhz = "HILL.XY/BHZ./B052", lhz = "HILL.XY/LHZ.00/B052";
 
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using harness::lines_of;
 
 std::string text_of(const std::vector<std::string> &lines)
 {

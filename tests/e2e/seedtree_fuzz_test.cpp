@@ -15,18 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;
 
-std::vector<std::string> split_lines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
 
 std::string join_lines(const std::vector<std::string> &lines)
 {
@@ -41,7 +29,7 @@ std::string join_lines(const std::vector<std::string> &lines)
 std::string mutate(const std::string &text, std::mt19937 &random)
 {
     auto pick = [&](std::size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
-    std::vector<std::string> lines = split_lines(text);
+    std::vector<std::string> lines = harness::lines_of(text);
     for (int edits = 1 + static_cast<int>(pick(3)); edits > 0 && !lines.empty(); --edits) {
         std::string &line = lines[pick(lines.size())];
         std::size_t i = pick(lines.size());

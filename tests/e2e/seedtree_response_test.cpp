@@ -25,13 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using harness::lines_of;
 
 bool have_python() { return std::system("python3 -c '' >/dev/null 2>&1") == 0; }
 

@@ -22,13 +22,7 @@ using harness::run;
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using harness::lines_of;
 
 std::string read_or_empty(const std::string &path)
 {
