@@ -14,7 +14,7 @@ namespace quorvex {
 void apply_name_and_symmetry_rules(Quorvex &q)
 {
     rdb::copy_text(q.rname, fir_record_name(q.rname));
-    q.symmetry = q.symmetry == 'O' ? 'B' : q.symmetry == 'E' ? 'C' : 'A';
+    q.symmetry = seed_symmetry(q.symmetry);
 }
 
 std::vector<double> read_numerators(Quorvex &q)

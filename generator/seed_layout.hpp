@@ -90,6 +90,11 @@ std::size_t max_polynomial_coefficients(std::size_t name_length);
 // A FIR's name as blockettes 41 and 61 carry it: trailing blanks off, every
 // "." as "_".
 std::string fir_record_name(std::string_view name);
+
+// Coefficient-set symmetry: the database's O (odd) and E (even) are
+// blockette 61's B and C; anything else is A (none).
+constexpr char seed_symmetry(char database) { return database == 'O' ? 'B' : database == 'E' ? 'C' : 'A'; }
+constexpr char database_symmetry(char seed) { return seed == 'B' ? 'O' : seed == 'C' ? 'E' : 'A'; }
 // A unit name as blockette 34 carries it: trailing blanks off, in
 // capitals, inner blanks as dots.
 std::string unit_record_name(std::string_view name);

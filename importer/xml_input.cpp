@@ -13,14 +13,14 @@
 #include <limits>
 
 #include "message_text.hpp"
-#include "stationxml.hpp"
+#include "stationxml_vocabulary.hpp"
+#include "seed_layout.hpp"
 #include "xml_guard.hpp"
 
 namespace importer {
 
 namespace {
 
-constexpr const char *fdsn_namespace = "http://www.fdsn.org/xml/station/1";
 constexpr int reader_options = XML_PARSE_NONET | XML_PARSE_BIG_LINES;
 
 // libxml2's generic messages (I/O, schema compilation) stay off standard
@@ -157,7 +157,7 @@ public:
     bool fdsn() const
     {
         const xmlChar *ns = xmlTextReaderConstNamespaceUri(reader_);
-        return ns && std::strcmp(reinterpret_cast<const char *>(ns), fdsn_namespace) == 0;
+        return ns && std::strcmp(reinterpret_cast<const char *>(ns), seed::stationxml_namespace) == 0;
     }
 
     std::string namespace_uri() const
@@ -216,7 +216,7 @@ void check_root(const Reader &r)
         throw InputError(r.place(), "not FDSN StationXML: the root element is " + quoted(r.local_name()) +
                                         (r.namespace_uri().empty() ? " without namespace"
                                                                    : " of namespace " + quoted(r.namespace_uri())) +
-                                        ", not FDSNStationXML of " + quoted(fdsn_namespace));
+                                        ", not FDSNStationXML of " + quoted(seed::stationxml_namespace));
     std::string version = trim(r.attribute("schemaVersion").value_or(""));
     if (version != "1.0" && version != "1.1" && version != "1.2")
         throw InputError(r.place(), "FDSNStationXML schemaVersion " + quoted(version) +
@@ -255,7 +255,7 @@ Dates dates_of(const std::optional<std::string> &start, const std::optional<std:
 bool is_fdsn(const xmlNode *n, const char *name)
 {
     return n && n->type == XML_ELEMENT_NODE && n->ns && n->ns->href &&
-           std::strcmp(reinterpret_cast<const char *>(n->ns->href), fdsn_namespace) == 0 &&
+           std::strcmp(reinterpret_cast<const char *>(n->ns->href), seed::stationxml_namespace) == 0 &&
            (!name || std::strcmp(reinterpret_cast<const char *>(n->name), name) == 0);
 }
 
@@ -499,13 +499,11 @@ private:
         s.kind = Stage::Kind::poles_zeros;
         std::string type = content(dom_.required(f, "PzTransferFunctionType"));
         PolesZeros &p = s.poles_zeros;
-        if (type == "LAPLACE (RADIANS/SECOND)") p.transfer = 'A';
-        else if (type == "LAPLACE (HERTZ)") p.transfer = 'B';
-        else if (type == "DIGITAL (Z-TRANSFORM)") p.transfer = 'D';
-        else
+        p.transfer = seed::code_of(seed::pz_transfer_types, type);
+        if (!p.transfer)
             throw Unsupported(dom_.at(f), where(s) + ": PzTransferFunctionType " + quoted(type) +
-                                              " is none of the types blockette 53 holds (LAPLACE (RADIANS/SECOND), "
-                                              "LAPLACE (HERTZ), DIGITAL (Z-TRANSFORM))");
+                                              " is none of the types blockette 53 holds (" +
+                                              seed::words_listed(seed::pz_transfer_types) + ")");
         p.normalization = dom_.optional_number(f, "NormalizationFactor", 1.0);
         p.frequency = dom_.required_number(f, "NormalizationFrequency");
         for (const auto &[name, roots] : {std::pair{"Zero", &p.zeros}, std::pair{"Pole", &p.poles}})
@@ -518,12 +516,10 @@ private:
     {
         s.kind = Stage::Kind::coefficients;
         std::string type = content(dom_.required(f, "CfTransferFunctionType"));
-        if (type == "ANALOG (RADIANS/SECOND)") s.coefficients_type = 'A';
-        else if (type == "ANALOG (HERTZ)") s.coefficients_type = 'B';
-        else if (type == "DIGITAL") s.coefficients_type = 'D';
-        else
-            throw Unsupported(dom_.at(f), where(s) + ": CfTransferFunctionType " + quoted(type) +
-                                              " is none of ANALOG (RADIANS/SECOND), ANALOG (HERTZ), DIGITAL");
+        s.coefficients_type = seed::code_of(seed::cf_transfer_types, type);
+        if (!s.coefficients_type)
+            throw Unsupported(dom_.at(f), where(s) + ": CfTransferFunctionType " + quoted(type) + " is none of " +
+                                              seed::words_listed(seed::cf_transfer_types));
         s.has_denominators = !children(f, "Denominator").empty();
         std::vector<const xmlNode *> numerators = children(f, "Numerator");
         if (numerators.empty()) return;
@@ -539,10 +535,11 @@ private:
         CoefficientSet set;
         set.name = name_of(f);
         std::string symmetry = content(dom_.required(f, "Symmetry"));
-        if (symmetry == "NONE") set.symmetry = 'A';
-        else if (symmetry == "ODD") set.symmetry = 'O';
-        else if (symmetry == "EVEN") set.symmetry = 'E';
-        else throw InputError(dom_.at(f), where(s) + ": FIR Symmetry " + quoted(symmetry) + " is none of NONE, ODD, EVEN");
+        char code = seed::code_of(seed::fir_symmetries, symmetry);
+        if (!code)
+            throw InputError(dom_.at(f), where(s) + ": FIR Symmetry " + quoted(symmetry) + " is none of " +
+                                             seed::words_listed(seed::fir_symmetries));
+        set.symmetry = quorvex::database_symmetry(code);
         for (const xmlNode *x : children(f, "NumeratorCoefficient"))
             set.coefficients.push_back(ValueError{dom_.number(x), 0});
         s.coefficients = std::move(set);
@@ -569,16 +566,6 @@ private:
     ChannelEpoch &c_;
 };
 
-char flag_of(const std::string &type)
-{
-    static const std::pair<const char *, char> flags[] = {
-        {"TRIGGERED", 'T'}, {"CONTINUOUS", 'C'},   {"HEALTH", 'H'},       {"GEOPHYSICAL", 'G'},
-        {"WEATHER", 'W'},   {"FLAG", 'F'},         {"SYNTHESIZED", 'S'},  {"INPUT", 'I'},
-        {"EXPERIMENTAL", 'E'}, {"MAINTENANCE", 'M'}, {"BEAM", 'B'}};
-    for (const auto &[name, flag] : flags)
-        if (type == name) return flag;
-    return 0;
-}
 
 ChannelEpoch parse_channel(const Dom &dom, const xmlNode *n, const StationEpoch &station, const EpochIndex &index)
 {
@@ -603,7 +590,7 @@ ChannelEpoch parse_channel(const Dom &dom, const xmlNode *n, const StationEpoch 
     c.dip = dom.optional_number(n, "Dip", 0);
     for (const xmlNode *t : children(n, "Type")) {
         std::string type = content(t);
-        char flag = flag_of(type);
+        char flag = seed::code_of(seed::channel_types, type);
         if (!flag)
             throw Unsupported(dom.at(t), "channel " + c.codes() + " from " + database_date(c.start) + ": Type " + quoted(type) +
                                              " has no SEED channel flag");

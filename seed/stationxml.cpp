@@ -16,94 +16,10 @@
 #include "epochs.hpp"
 #include "unit_names.hpp"
 #include "message_text.hpp"
+#include "stationxml_vocabulary.hpp"
 #include "xml_writer.hpp"
 
 namespace seed {
-
-bool xsd_double_text(std::string_view t)
-{
-    // [+-]? (digits ("." digits*)? | "." digits) ([eE] [+-]? digits)?
-    std::size_t at = 0;
-    auto digits = [&] {
-        std::size_t from = at;
-        while (at < t.size() && t[at] >= '0' && t[at] <= '9') ++at;
-        return at - from;
-    };
-    if (at < t.size() && (t[at] == '+' || t[at] == '-')) ++at;
-    std::size_t whole = digits(), fraction = 0;
-    if (at < t.size() && t[at] == '.') {
-        ++at;
-        fraction = digits();
-    }
-    if (whole == 0 && fraction == 0) return false;
-    if (at < t.size() && (t[at] == 'e' || t[at] == 'E')) {
-        ++at;
-        if (at < t.size() && (t[at] == '+' || t[at] == '-')) ++at;
-        if (digits() == 0) return false;
-    }
-    return at == t.size();
-}
-
-std::string xml_double(double value)
-{
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-    std::array<char, 64> buffer{};
-    auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), ec == std::errc() ? end : buffer.data());
-}
-
-std::string xml_double(const Number &number)
-{
-    return xsd_double_text(number.text) ? number.text : xml_double(number.value);
-}
-
-namespace {
-
-bool two_digits(const std::string &t, std::size_t at, int &value)
-{
-    if (at + 2 > t.size() || !std::isdigit(static_cast<unsigned char>(t[at])) ||
-        !std::isdigit(static_cast<unsigned char>(t[at + 1])))
-        return false;
-    value = (t[at] - '0') * 10 + (t[at + 1] - '0');
-    return true;
-}
-
-std::string date_time_text(int year, int month, int day, int hour, int minute, int second, const std::string &fraction)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", year, month, day, hour, minute, second);
-    return buffer + (fraction.empty() ? "" : "." + fraction) + "Z";
-}
-
-}  // namespace
-
-bool xml_date_time(const std::string &t, std::string &out)
-{
-    std::int64_t ignored = 0;
-    if (!parse_time(t, ignored)) return false;
-    int year = std::stoi(t.substr(0, 4)), day = std::stoi(t.substr(5, 3));
-    int hour = 0, minute = 0, second = 0;
-    if (t.size() > 8) two_digits(t, 9, hour);
-    if (t.size() > 11) two_digits(t, 12, minute);
-    if (t.size() > 14) two_digits(t, 15, second);
-    std::string fraction = t.size() > 18 ? t.substr(18) : "";
-    // xs:dateTime has no year 0 and no 60th second.
-    if (year == 0 || second == 60) return false;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const int lengths[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int month = 0;
-    while (day > lengths[month]) day -= lengths[month++];
-    out = date_time_text(year, month + 1, day, hour, minute, second, fraction);
-    return true;
-}
-
-bool open_end(const Time &end)
-{
-    long long year = 0;
-    return end.open() || (end.text.size() >= 4 && parse_unsigned(std::string_view(end.text).substr(0, 4), year) &&
-                          year >= 2500);
-}
 
 std::string xml_text_problem(std::string_view text)
 {
@@ -138,7 +54,7 @@ std::string date_time_from_unix(long long seconds)
     std::tm tm{};
     if (seconds < 0 || !gmtime_r(&t, &tm) || tm.tm_year + 1900 > 9999)
         throw Error("the document time is outside the years 1970 to 9999");
-    return date_time_text(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, "");
+    return xml_date_time_text(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, "");
 }
 
 [[noreturn]] void refuse(const Line &line, int type, int field, const char *name, const std::string &message)
@@ -335,16 +251,12 @@ private:
     // One Type per flag letter, in the order of StationXML's list.
     void types(const ChannelId &id)
     {
-        static const std::pair<char, const char *> names[] = {
-            {'T', "TRIGGERED"}, {'C', "CONTINUOUS"}, {'H', "HEALTH"},       {'G', "GEOPHYSICAL"},
-            {'W', "WEATHER"},   {'F', "FLAG"},       {'S', "SYNTHESIZED"},  {'I', "INPUT"},
-            {'E', "EXPERIMENTAL"}, {'M', "MAINTENANCE"}, {'B', "BEAM"}};
         for (char flag : id.flags.text)
-            if (flag != ' ' && std::none_of(std::begin(names), std::end(names), [&](const auto &n) { return n.first == flag; }))
+            if (flag != ' ' && !word_of(channel_types, flag))
                 refuse(id.line, 52, 21, "channel flags",
-                       "flag " + quoted(std::string(1, flag)) + " is not one of T, C, H, G, W, F, S, I, E, M, B");
-        for (const auto &[flag, name] : names)
-            if (id.flags.text.find(flag) != std::string::npos) xml_.element("Type", name);
+                       "flag " + quoted(std::string(1, flag)) + " is not one of " + codes_listed(channel_types, ", "));
+        for (const Term &t : channel_types)
+            if (id.flags.text.find(t.code) != std::string::npos) xml_.element("Type", t.word);
     }
 
     const UnitEntry &unit(int key, const Line &line, int type, int field, const char *name, const std::string &where)
@@ -544,14 +456,12 @@ private:
 
     void poles_zeros(const PolesZeros &p, const Filter &f, const std::string &where)
     {
-        const char *type = p.transfer_type == 'A'   ? "LAPLACE (RADIANS/SECOND)"
-                           : p.transfer_type == 'B' ? "LAPLACE (HERTZ)"
-                           : p.transfer_type == 'D' ? "DIGITAL (Z-TRANSFORM)"
-                                                    : nullptr;
+        const char *type = word_of(pz_transfer_types, p.transfer_type);
         if (!type)
             refuse(p.line, 53, 3, "transfer function type",
                    where + ": type " + quoted(std::string(1, p.transfer_type)) +
-                       " has no StationXML PzTransferFunctionType (A, B and D have)");
+                       " has no StationXML PzTransferFunctionType (" + codes_listed(pz_transfer_types, " and ") +
+                       " have)");
         xml_.start("PolesZeros");
         filter_units(f, where);
         xml_.element("PzTransferFunctionType", type);
@@ -571,14 +481,12 @@ private:
 
     void coefficients(const Coefficients &c, const Filter &f, const std::string &where)
     {
-        const char *type = c.response_type == 'A'   ? "ANALOG (RADIANS/SECOND)"
-                           : c.response_type == 'B' ? "ANALOG (HERTZ)"
-                           : c.response_type == 'D' ? "DIGITAL"
-                                                    : nullptr;
+        const char *type = word_of(cf_transfer_types, c.response_type);
         if (!type)
             refuse(c.line, 54, 3, "response type",
                    where + ": type " + quoted(std::string(1, c.response_type)) +
-                       " has no StationXML CfTransferFunctionType (A, B and D have)");
+                       " has no StationXML CfTransferFunctionType (" + codes_listed(cf_transfer_types, " and ") +
+                       " have)");
         xml_.start("Coefficients");
         filter_units(f, where);
         xml_.element("CfTransferFunctionType", type);
@@ -595,7 +503,7 @@ private:
         xml_.attribute("name", r.name.text);
         filter_units(f, where);
         // The reader admits A, B and C only.
-        xml_.element("Symmetry", r.symmetry == 'A' ? "NONE" : r.symmetry == 'B' ? "ODD" : "EVEN");
+        xml_.element("Symmetry", word_of(fir_symmetries, r.symmetry));
         for (std::size_t i = 0; i < r.coefficients.size(); ++i) {
             xml_.start("NumeratorCoefficient");
             xml_.attribute("i", std::to_string(i));

@@ -20,10 +20,9 @@
 #include <vector>
 
 #include "inventory.hpp"
+#include "stationxml_vocabulary.hpp"
 
 namespace seed {
-
-constexpr const char *stationxml_namespace = "http://www.fdsn.org/xml/station/1";
 
 struct StationXmlOptions {
     std::string source = "response tools";  // Source
@@ -88,23 +87,8 @@ private:
     std::size_t station_epochs_ = 0;
 };
 
-// The value forms of the document, for writers and tests.
-//
-// The number's text when it is an xs:double lexical form (the tree's
-// texts are), else the value in shortest round-trip form; both
-// independent of the locale.
-std::string xml_double(const Number &number);
-std::string xml_double(double value);
-bool xsd_double_text(std::string_view text);
-// A SEED time "YYYY,DDD[,HH[:MM[:SS[.FFFF]]]]" as xs:dateTime in UTC
-// ("2003-07-01T00:00:00Z"); false when it has no such form (year 0, a
-// leap second).
-bool xml_date_time(const std::string &seed_time, std::string &out);
 // Why a text given for the document (Source, Sender) cannot be written
 // as it is: not UTF-8, or a control character; empty when it can.
 std::string xml_text_problem(std::string_view text);
-// No end: an empty end, or a year of 2500 or later, as the database
-// stores open epochs.
-bool open_end(const Time &end);
 
 }  // namespace seed
