@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/time/calendar.hpp"
+
 namespace importer {
 
 // Seconds since 1970-01-01T00:00:00Z (proleptic Gregorian calendar).
@@ -14,7 +16,7 @@ using Instant = std::int64_t;
 
 // The open end the database gives an epoch without end, and the start
 // given to an epoch without startDate.
-constexpr const char *open_end_text = "2599/12/31 23:59:59";
+constexpr const char *open_end_text = calendar::open_end_database;
 constexpr const char *default_start_text = "1970/01/01 00:00:00";
 
 // An xs:dateTime ("2003-07-01T00:00:00", with "Z" or an offset such as

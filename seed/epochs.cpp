@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <set>
 
+#include "common/time/calendar.hpp"
+
 namespace seed {
 
 namespace {
@@ -99,9 +101,8 @@ std::string full_time(const Time &time)
     std::int64_t days = seconds / 86400, rest = seconds % 86400;
     // Years from 0000: 365 days, one more in leap years.
     std::int64_t year = days / 366;
-    auto before = [](std::int64_t y) { return 365 * y + (y + 3) / 4 - (y + 99) / 100 + (y + 399) / 400; };
-    while (before(year + 1) <= days) ++year;
-    std::int64_t day = days - before(year) + 1;
+    while (calendar::days_before_year(year + 1) <= days) ++year;
+    std::int64_t day = days - calendar::days_before_year(year) + 1;
     char text[64];
     std::snprintf(text, sizeof text, "%04lld,%03lld,%02lld:%02lld:%02lld", static_cast<long long>(year),
                   static_cast<long long>(day), static_cast<long long>(rest / 3600),

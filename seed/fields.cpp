@@ -7,6 +7,8 @@
 
 #include "message_text.hpp"
 
+#include "common/time/calendar.hpp"
+
 namespace seed {
 
 std::string_view trim(std::string_view text)
@@ -53,12 +55,6 @@ bool digits(std::string_view text, std::size_t at, std::size_t count, int &value
     return true;
 }
 
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-std::int64_t days_before_year(std::int64_t year)
-{
-    return 365 * year + (year + 3) / 4 - (year + 99) / 100 + (year + 399) / 400;
-}
 
 }  // namespace
 
@@ -66,7 +62,7 @@ bool parse_time(std::string_view text, std::int64_t &value)
 {
     int year = 0, day = 0, hour = 0, minute = 0, second = 0, fraction = 0;
     if (!digits(text, 0, 4, year) || text.size() < 8 || text[4] != ',' || !digits(text, 5, 3, day)) return false;
-    if (day < 1 || day > (leap(year) ? 366 : 365)) return false;
+    if (day < 1 || day > calendar::days_in_year(year)) return false;
     std::size_t at = 8;
     // Each further part is optional, but only in this order.
     struct Part {
@@ -87,7 +83,7 @@ bool parse_time(std::string_view text, std::int64_t &value)
         for (std::size_t i = count; i < 4; ++i) fraction *= 10;
         at = text.size();
     }
-    std::int64_t days = days_before_year(year) + day - 1;
+    std::int64_t days = calendar::days_before_year(year) + day - 1;
     value = ((days * 86400 + hour * 3600 + minute * 60 + second) * 10000) + fraction;
     return true;
 }

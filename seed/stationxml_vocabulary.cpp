@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/time/calendar.hpp"
 #include "fields.hpp"
 
 namespace seed {
@@ -131,11 +132,9 @@ bool xml_date_time(const std::string &t, std::string &out)
     std::string fraction = t.size() > 18 ? t.substr(18) : "";
     // xs:dateTime has no year 0 and no 60th second.
     if (year == 0 || second == 60) return false;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const int lengths[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int month = 0;
-    while (day > lengths[month]) day -= lengths[month++];
-    out = xml_date_time_text(year, month + 1, day, hour, minute, second, fraction);
+    calendar::month_and_day(year, day, month, day);
+    out = xml_date_time_text(year, month, day, hour, minute, second, fraction);
     return true;
 }
 
@@ -143,7 +142,7 @@ bool open_end(const Time &end)
 {
     long long year = 0;
     return end.open() || (end.text.size() >= 4 && parse_unsigned(std::string_view(end.text).substr(0, 4), year) &&
-                          year >= 2500);
+                          year >= calendar::open_end_year);
 }
 
 }  // namespace seed

@@ -6,6 +6,8 @@
 
 #include "epochs.hpp"
 
+#include "common/time/calendar.hpp"
+
 namespace seed {
 
 void LogicalRecordWriter::open_record(bool continuation)
@@ -133,7 +135,7 @@ void refuse_unwritable(const StationEpoch &s)
 }
 
 // The far end SEED writers give an open epoch.
-const char *const open_end = "2599,365,23:59:59";
+const char *const open_end = calendar::open_end_seed;
 
 // A response line, or the blockettes a 60 refers to in its place.
 void add_response_line(LogicalRecordWriter &writer, const Line &line, const Dictionary &dictionary,

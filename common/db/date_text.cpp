@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "common/time/calendar.hpp"
+
 namespace rdb {
 namespace {
-
-bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 // Digits at text[pos, pos+n) as a number, or -1.
 int digits(std::string_view text, std::size_t pos, std::size_t n)
@@ -29,40 +29,19 @@ bool time_of_day(std::string_view text, std::size_t pos, DateTime &t)
            t.second >= 0 && t.second <= 59;
 }
 
-// Days from 1970/01/01 to y/m/d (proleptic Gregorian calendar).
-long days_from_civil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 }  // namespace
 
-int days_in_month(int y, int m)
-{
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leap(y) ? 29 : days[m - 1];
-}
+int days_in_month(int y, int m) { return calendar::days_in_month(y, m); }
 
 DateTime date_time_at(std::int64_t seconds)
 {
     std::int64_t z = (seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400));
     const std::int64_t rest = seconds - z * 86400;
-    // Days to year, month and day: the inverse of days_from_civil.
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
     DateTime t;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    std::int64_t year = 0;
+    calendar::civil_from_days(z, year, t.month, t.day);
+    t.year = static_cast<int>(year);
     t.hour = static_cast<int>(rest / 3600);
     t.minute = static_cast<int>(rest / 60 % 60);
     t.second = static_cast<int>(rest % 60);
@@ -89,11 +68,9 @@ bool parse_seed_time(std::string_view text, DateTime &out)
     DateTime t;
     t.year = digits(text, 0, 4);
     int doy = digits(text, 5, 3);
-    if (t.year < 1 || doy < 1 || doy > (leap(t.year) ? 366 : 365)) return false;
+    if (t.year < 1 || doy < 1 || doy > calendar::days_in_year(t.year)) return false;
     if (!time_of_day(text, 9, t)) return false;
-    t.month = 1;
-    while (doy > days_in_month(t.year, t.month)) doy -= days_in_month(t.year, t.month++);
-    t.day = doy;
+    calendar::month_and_day(t.year, doy, t.month, t.day);
     out = t;
     return true;
 }
@@ -106,16 +83,11 @@ std::string format_database_date(const DateTime &t)
     return buf;
 }
 
-int day_of_year(const DateTime &t)
-{
-    int doy = t.day;
-    for (int m = 1; m < t.month; ++m) doy += days_in_month(t.year, m);
-    return doy;
-}
+int day_of_year(const DateTime &t) { return calendar::day_of_year(t.year, t.month, t.day); }
 
 double nominal_seconds(const DateTime &t)
 {
-    return static_cast<double>(days_from_civil(t.year, t.month, t.day)) * 86400.0 +
+    return static_cast<double>(calendar::days_from_civil(t.year, t.month, t.day)) * 86400.0 +
            t.hour * 3600.0 + t.minute * 60.0 + t.second;
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "common/time/calendar.hpp"
 #include "convert_date.hpp"
 #include "harness.hpp"
 
@@ -35,4 +38,28 @@ TEST(ConvertDate, DatabaseDateToSeedTime)
         EXPECT_NE(end.text().find("ORA-01861: "), std::string::npos) << end.text();
         EXPECT_EQ(end.release(), rdb::Release::rollback);
     }
+}
+
+// The calendar's three ways of counting days agree on every day of the
+// years the tools admit, and day-of-year numbering goes both ways.
+TEST(Calendar, EveryDayOfTheYearsOneToNineThousandNineHundredNinetyNine)
+{
+    const std::int64_t epoch = calendar::days_before_year(1970);
+    std::int64_t days = calendar::days_before_year(1) - epoch;
+    for (std::int64_t year = 1; year <= 9999; ++year) {
+        ASSERT_EQ(calendar::days_before_year(year) - epoch, days) << year;
+        ASSERT_EQ(calendar::days_in_year(year), year % 400 == 0 || (year % 4 == 0 && year % 100 != 0) ? 366 : 365);
+        for (int doy = 1; doy <= calendar::days_in_year(year); ++doy, ++days) {
+            int month = 0, day = 0;
+            calendar::month_and_day(year, doy, month, day);
+            ASSERT_EQ(calendar::day_of_year(year, month, day), doy);
+            ASSERT_EQ(calendar::days_from_civil(year, month, day), days) << year << "-" << month << "-" << day;
+            std::int64_t y = 0;
+            int m = 0, d = 0;
+            calendar::civil_from_days(days, y, m, d);
+            ASSERT_EQ(std::tie(y, m, d), std::tie(year, month, day));
+        }
+    }
+    EXPECT_EQ(calendar::days_from_civil(1970, 1, 1), 0);
+    EXPECT_EQ(calendar::days_from_civil(2000, 3, 1), 11017);
 }
