@@ -139,8 +139,13 @@ private:
     }
 
     // Whether a failure was the database's: the connection no longer
-    // answers.
-    static bool database_gone(rdb::Sql &sql) { return sql.database().renew_read_transaction() < 0; }
+    // answers the simplest statement.
+    static bool database_gone(rdb::Sql &sql)
+    {
+        if (sql.database().renew_read_transaction() < 0) return true;
+        char dummy[8] = "";
+        return sql.database().select_into("select DUMMY  from DUAL", {}, {rdb::out(dummy)}) < 0;
+    }
 
     void answer(std::unique_ptr<rdb::Sql> &sql, Job &job)
     {
@@ -162,6 +167,7 @@ private:
             bool any = fdsn::write_answer(*sql, job.query, plan, answer, [&](std::string_view data) { send(job, data); });
             if (!any) {
                 job.status = job.query.nodata;
+                job.message = "no station or channel epoch matches the request";
                 return;
             }
             finish(job);
@@ -320,11 +326,14 @@ private:
         gmtime_r(&now, &tm);
         std::strftime(when, sizeof when, "%d/%b/%Y:%H:%M:%S +0000", &tm);
         double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        std::string target(req.target().substr(0, 2048));
+        // A request cut off before its line was read is logged as "- -".
+        std::string method(req.method_string()), target(req.target().substr(0, 2048));
+        if (method.empty()) method = "-";
+        if (target.empty()) target = "-";
         for (char &c : target)
             if (c < 0x20 || c == 0x7f || c == '"') c = '?';
         std::printf("%s - - [%s] \"%s %s HTTP/%u.%u\" %d %zu %.1fms\n", peer.c_str(), when,
-                    std::string(req.method_string()).c_str(), target.c_str(), req.version() / 10, req.version() % 10,
+                    method.c_str(), target.c_str(), req.version() / 10, req.version() % 10,
                     status, bytes, ms);
         std::fflush(stdout);
     }
@@ -362,28 +371,32 @@ private:
             co_await http::async_read(stream, buffer, parser, asio::redirect_error(asio::use_awaitable, ec));
             connection.waiting = false;
             const auto start = Clock::now();
-            if (ec == http::error::body_limit || ec == http::error::header_limit) {
-                const bool body = ec == http::error::body_limit;
-                http::request<http::string_body> req = parser.release();
-                co_await reply(stream, req, body ? 413 : 431,
-                               body ? "the request body is over this service's limit of " + std::to_string(options_.max_body) + " bytes"
-                                    : "the request header is over this service's limit of " + std::to_string(options_.max_header) + " bytes",
-                               false, peer, start);
-                break;
+            // (Messages are made before each co_await: g++ 12 destroys the
+            // temporaries of a conditional expression in one twice.)
+            std::string refusal;
+            int refused = 0;
+            if (ec == http::error::body_limit) {
+                refused = 413;
+                refusal = "the request body is over this service's limit of " + std::to_string(options_.max_body) + " bytes";
+            } else if (ec == http::error::header_limit) {
+                refused = 431;
+                refusal = "the request header is over this service's limit of " + std::to_string(options_.max_header) + " bytes";
+            } else if (ec == beast::error::timeout && parser.got_some()) {
+                refused = 408;
+                refusal = "the request did not arrive whole in " + std::to_string(options_.timeout) + " s";
+            } else if (ec && ec != http::error::end_of_stream && ec != beast::error::timeout &&
+                       ec != asio::error::operation_aborted && ec != asio::error::connection_reset &&
+                       ec != asio::error::bad_descriptor && parser.got_some()) {
+                refused = 400;
+                refusal = "a malformed HTTP request: " + ec.message();
             }
-            if (ec == beast::error::timeout && parser.got_some()) {
+            if (refused) {
                 http::request<http::string_body> req;
-                co_await reply(stream, req, 408, "the request did not arrive in " + std::to_string(options_.timeout) + " s", false, peer, start);
+                if (refused == 413) req.base() = parser.get().base();
+                co_await reply(stream, req, refused, refusal, false, peer, start);
                 break;
             }
-            if (ec) {
-                if (ec != http::error::end_of_stream && ec != beast::error::timeout && ec != asio::error::operation_aborted &&
-                    ec != asio::error::connection_reset && ec != asio::error::bad_descriptor && parser.got_some()) {
-                    http::request<http::string_body> req;
-                    co_await reply(stream, req, 400, "a malformed HTTP request: " + ec.message(), false, peer, start);
-                }
-                break;
-            }
+            if (ec) break;
             http::request<http::string_body> req = parser.release();
             bool keep = req.keep_alive() && !draining_;
             if (!co_await handle(stream, req, keep, peer, start)) break;
@@ -396,7 +409,7 @@ private:
 
     // A whole answer of a few bytes; false when it could not be written.
     asio::awaitable<bool> reply(beast::tcp_stream &stream, const http::request<http::string_body> &req, int status,
-                                const std::string &text, bool keep, const std::string &peer, Clock::time_point start,
+                                std::string text, bool keep, std::string peer, Clock::time_point start,
                                 const char *type = "text/plain; charset=utf-8")
     {
         http::response<http::string_body> res{static_cast<http::status>(status), 11};
@@ -404,9 +417,9 @@ private:
         res.set(http::field::access_control_allow_origin, "*");
         if (status >= 400)
             res.body() = error_body(status, text, std::string(req.target()));
-        else
+        else if (status != 204)
             res.body() = text;
-        if (!res.body().empty() || status != 204) res.set(http::field::content_type, type);
+        if (status != 204) res.set(http::field::content_type, type);
         res.keep_alive(keep);
         res.prepare_payload();
         beast::error_code ec;
@@ -440,12 +453,16 @@ private:
         }
         if (!get) co_return co_await reply(stream, req, 405, "only GET is served here", keep, peer, start);
         if (path == base + "version") co_return co_await reply(stream, req, 200, fdsn::service_version, keep, peer, start);
-        if (path == base + "application.wadl")
-            co_return co_await reply(stream, req, 200, fdsn::wadl(), keep, peer, start, "application/xml");
-        if (path == base || path == "/fdsnws/station/1" || path == "/" || path == "/fdsnws/station/" || path == "/fdsnws/")
-            co_return co_await reply(stream, req, 200, service_page(path == "/" || path == "/fdsnws/"), keep, peer, start,
-                                     "text/html; charset=utf-8");
-        co_return co_await reply(stream, req, 404, "no such page; the service is at " + base, keep, peer, start);
+        if (path == base + "application.wadl") {
+            const std::string wadl = fdsn::wadl();
+            co_return co_await reply(stream, req, 200, wadl, keep, peer, start, "application/xml");
+        }
+        if (path == base || path == "/fdsnws/station/1" || path == "/" || path == "/fdsnws/station/" || path == "/fdsnws/") {
+            const std::string page = service_page(path == "/" || path == "/fdsnws/");
+            co_return co_await reply(stream, req, 200, page, keep, peer, start, "text/html; charset=utf-8");
+        }
+        const std::string missing = "no such page; the service is at " + base;
+        co_return co_await reply(stream, req, 404, missing, keep, peer, start);
     }
 
     // A query, answered by a worker while this coroutine waits.
@@ -467,7 +484,7 @@ private:
             co_await wake.async_wait(asio::redirect_error(asio::use_awaitable, ec));
         }
         if (job.streamed) {
-            log(peer, req, job.aborted ? 200 : 200, job.bytes, start);
+            log(peer, req, 200, job.bytes, start);
             co_return !job.aborted;
         }
         if (job.aborted) co_return false;

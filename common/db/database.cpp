@@ -438,6 +438,7 @@ int Database::renew_read_transaction()
     Impl &d = *impl_;
     if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
     try {
+        if (d.dialect == Dialect::sqlite) reset_sqlite_statements(*d.session);
         d.session->rollback();
         if (d.dialect == Dialect::postgresql)
             restart_read_transaction(*d.session);

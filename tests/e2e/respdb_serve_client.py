@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """A client of respdb serve, standard library only, for its end-to-end test.
 
-  respdb_serve_client.py BASE checks DIR PID   every check below; DIR holds
-                                               the export's documents
+  respdb_serve_client.py BASE checks DIR PID LIMITED
+                                               every check below; DIR holds
+                                               the export's documents, LIMITED
+                                               is a service with --max-channels 20
   respdb_serve_client.py BASE status PATH      prints the status of GET PATH
   respdb_serve_client.py BASE fuzz N SEED      N random query strings: a
                                                status for each
+  respdb_serve_client.py BASE same OTHER N     N rounds of queries: BASE
+                                               answers as OTHER does
 
 BASE is http://127.0.0.1:PORT. Exits 1 naming the first check that fails.
 """
@@ -74,7 +78,7 @@ def codes(xml, level):
         for s in n.iter(NS + "Station"):
             if level == "station":
                 out.append((n.get("code"), s.get("code"), s.get("startDate")))
-            for c in s.iter(NS + "Channel"):
+            for c in s.iter(NS + "Channel") if level == "channel" else []:
                 out.append((n.get("code"), s.get("code"), c.get("locationCode"), c.get("code"), c.get("startDate")))
     return out
 
@@ -176,7 +180,7 @@ def check_parameters():
     expect("matchtimeseries=false&sta=HILL", 200)
 
 
-def check_errors():
+def check_errors(limited):
     for params, why in [("bogus=1", "unknown parameter"), ("start=2004-13-01", "not a date"),
                         ("start=2004,001", "not a date"), ("maxradius=5", "latitude and longitude"),
                         ("level=response&format=text", "format=text"), ("level=everything", "not one of"),
@@ -191,10 +195,13 @@ def check_errors():
             fail(f"{params}: error text {text!r}")
         if "Request:\n/fdsnws/station/1/query?" not in text or "Request Submitted:\n" not in text:
             fail(f"{params}: error text without the request or time: {text!r}")
-    h, b = expect("level=channel", 413)
-    if b"limit of 40" not in b:
-        fail(f"413 names no limit: {b!r}")
-    expect("level=station", 200, "the channel limit is for channel answers")
+    s, h, b = get(limited + "/fdsnws/station/1/query?level=channel")
+    if s != 413 or b"limit of 20" not in b or not b.startswith(b"Error 413: "):
+        fail(f"over --max-channels: {s} {b!r}")
+    if get(limited + "/fdsnws/station/1/query?level=response&sta=HILL")[0] != 200:
+        fail("a station's channels, under the limit, are refused")
+    if get(limited + "/fdsnws/station/1/query?level=station")[0] != 200:
+        fail("the channel limit is for channel answers")
     if get(BASE + "/fdsnws/station/1/nothing")[0] != 404:
         fail("an unknown page is not 404")
 
@@ -215,7 +222,14 @@ def check_post():
     for bad in [b"level=channel\n", b"XY HILL BHZ\n", b"network=XY\nXY HILL -- BHZ * *\n"]:
         if get(Q, data=bad)[0] != 400:
             fail(f"POST {bad!r} is not 400")
-    if get(Q, data=b"XY * * * * *\n" + b"#" * (2 << 20))[0] != 413:
+    # A body over --max-body is refused from its length, before it is sent.
+    host, port = BASE.split("//")[1].split(":")
+    conn = http.client.HTTPConnection(host, int(port), timeout=10)
+    conn.putrequest("POST", "/fdsnws/station/1/query")
+    conn.putheader("Content-Type", "text/plain")
+    conn.putheader("Content-Length", str(2 << 20))
+    conn.endheaders()
+    if conn.getresponse().status != 413:
         fail("a POST body over --max-body is not 413")
 
 
@@ -303,6 +317,15 @@ def check_sigterm(pid):
         fail("the answer in flight at SIGTERM is not whole")
 
 
+def same(other, rounds):
+    for k in range(rounds):
+        for params in ["level=network", "level=station&format=text", "sta=ST1&level=channel", "sta=HILL&cha=BHZ&level=response",
+                       "sta=NONE", "bogus=1"]:
+            a, b = query(params), get(other + "/fdsnws/station/1/query?" + params)
+            if a[0] != b[0] or (a[0] < 400 and a[2] != b[2]):
+                fail(f"{params}: {a[0]} through the balancer, {b[0]} from one instance")
+
+
 def fuzz(n, seed):
     rng = random.Random(seed)
     names = ["net", "sta", "loc", "cha", "start", "end", "level", "format", "minlat", "lat", "lon", "maxradius",
@@ -328,12 +351,15 @@ def main():
     mode = sys.argv[2]
     if mode == "status":
         print(get(BASE + sys.argv[3])[0])
-    elif mode == "fuzz":
+        return
+    if mode == "fuzz":
         fuzz(int(sys.argv[3]), int(sys.argv[4]))
+    elif mode == "same":
+        same(sys.argv[3], int(sys.argv[4]))
     elif mode == "checks":
         check_export(sys.argv[3])
         check_parameters()
-        check_errors()
+        check_errors(sys.argv[5])
         check_post()
         check_wadl()
         check_slow_client()
