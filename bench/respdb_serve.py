@@ -10,10 +10,11 @@ client of threads and urllib when wrk is not installed), for
   level=channel of one station
   level=response of one channel epoch, and of one station
 and the time of level=response for the whole network (one request). Then
-resident memory of the service before and after many requests.
+resident memory of the service before and after --memory-seconds of
+level=response of one channel.
 
 Usage: bench/respdb_serve.py [--stations N] [--postgresql] [--build DIR]
-                             [--duration S] [--connections C] [--memory-requests M]
+                             [--duration S] [--connections C] [--memory-seconds S]
 Prints a table; it measures, it is not a test. Everything listens on
 127.0.0.1 only and stops when the run ends.
 """
@@ -131,7 +132,7 @@ def main():
     parser.add_argument("--duration", type=int, default=5)
     parser.add_argument("--connections", type=int, default=4)
     parser.add_argument("--threads", type=int, default=2)
-    parser.add_argument("--memory-requests", type=int, default=100000)
+    parser.add_argument("--memory-seconds", type=int, default=60)
     args = parser.parse_args()
     load = wrk if shutil.which("wrk") else own_client
     has_nginx = shutil.which("nginx") is not None
@@ -185,21 +186,14 @@ def main():
             times.append(time.perf_counter() - t)
         print("level=response, whole network: %d bytes in %.2f s (best of 3)" % (len(whole), min(times)))
 
-        # Resident memory over many requests: the mix above but the whole network.
+        # Resident memory over many requests, in rounds of a few seconds.
         before = rss_kb(service.pid)
-        done = 0
-        per = max(1, args.memory_requests // 10)
-        samples = []
-        while done < args.memory_requests:
-            rate, _, _, n = load(base + QUERIES[1][1], 2, args.connections) if load is wrk else (0, 0, 0, 0)
-            if load is not wrk:
-                for _ in range(min(per, args.memory_requests - done)):
-                    fetch(base + QUERIES[1][1])
-                n = min(per, args.memory_requests - done)
-            done += n
+        done, samples, stop = 0, [], time.time() + args.memory_seconds
+        while time.time() < stop:
+            done += load(base + QUERIES[2][1], 5, args.connections)[3]
             samples.append(rss_kb(service.pid))
         after = rss_kb(service.pid)
-        print("resident memory: %d KiB after warm-up, %d KiB after %d more requests (%+.1f %%); samples %s"
+        print("resident memory: %d KiB after the runs above, %d KiB after %d more requests (%+.1f %%); samples %s"
               % (before, after, done, 100.0 * (after - before) / before, " ".join(str(s) for s in samples)))
     finally:
         for p in (service, nginx):

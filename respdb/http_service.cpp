@@ -156,9 +156,10 @@ private:
             return;
         }
         fdsn::AnswerOptions answer = options_.answer;
+        // Created: now, or SOURCE_DATE_EPOCH as the export has it.
         std::string problem;
         try {
-            seed::stamp_time(answer.created, problem);
+            if (!seed::stamp_time(answer.created, problem)) answer.created = std::time(nullptr);
         } catch (const std::exception &) {
             answer.created = std::time(nullptr);
         }
