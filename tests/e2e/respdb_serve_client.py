@@ -174,6 +174,13 @@ def check_parameters():
     # updatedafter: the rows were loaded before the far future, not after it.
     expect("updatedafter=2999-01-01", 204)
     expect("updatedafter=1900-01-01&sta=HILL", 200)
+    # A stage loaded later makes its channel epoch, and its station, updated; nothing else is.
+    later = codes(expect("updatedafter=2029-01-01&level=channel", 200)[1], "channel")
+    if not later or any(c[1] != "ST2" or c[3] != "BHE" for c in later):
+        fail(f"updatedafter=2029-01-01: {later}")
+    if {c[1] for c in codes(expect("updatedafter=2029-01-01", 200)[1], "station")} != {"ST2"}:
+        fail("updatedafter=2029-01-01: stations other than ST2")
+    expect("updatedafter=2031-01-01", 204)
     expect("includerestricted=false&sta=HILL", 200)
     expect("nodata=404&sta=NONE", 404)
     expect("sta=NONE", 204)

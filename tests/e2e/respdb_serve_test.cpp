@@ -115,7 +115,9 @@ protected:
 // station; its documents at level response are the export's.
 TEST_F(RespdbServe, AnswersAsTheExportAndKeepsItsLimits)
 {
-    harness::TestDatabase db({harness::demo_sql(), harness::demo_station_copies(3)});
+    // One stage of ST2's BHE loaded later than everything else: updatedafter's case.
+    harness::TestDatabase db({harness::demo_sql(), harness::demo_station_copies(3),
+                              "UPDATE Sensitivity SET lddate = '2030/01/01 00:00:00' WHERE sta = 'ST2' AND seedchan = 'BHE';\n"});
     for (const auto &[name, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
              {"all.xml", {}}, {"hill.xml", {"--station", "HILL"}}, {"st1-bhz.xml", {"--network", "XY", "--station", "ST1", "--channel", "BHZ"}}}) {
         std::vector<std::string> a = args;
