@@ -94,7 +94,7 @@ void work(const ExportOptions &options, const std::vector<StationPlan> &plan, co
 // What every sink is given before the stations: the plan, the dictionary
 // and, when it asks, every station epoch's blockette 50.
 ExportSummary begin_export(rdb::Sql &sql, const std::vector<StationPlan> &plan, const GenerateOptions &options,
-                           ExportSink &sink)
+                           ExportSink &sink, bool station_records_too = true)
 {
     ExportSummary summary;
     summary.stations = plan.size();
@@ -107,7 +107,7 @@ ExportSummary begin_export(rdb::Sql &sql, const std::vector<StationPlan> &plan, 
     quorvex::MemoryTree dictionary(memory_root);
     quorvex::generate_dictionary(sql, dictionary, memory_root, options.lookup, options.abpoly, nullptr);
     sink.dictionary(dictionary.files().at("H.A"));
-    if (sink.wants_station_records()) {
+    if (station_records_too && sink.wants_station_records()) {
         std::vector<std::string> b050;
         for (const StationPlan &s : plan) {
             std::vector<std::string> records = station_records(sql, s, options);
@@ -123,6 +123,29 @@ ExportSummary begin_export(rdb::Sql &sql, const std::vector<StationPlan> &plan, 
 ExportSummary export_plan(rdb::Sql &sql, const std::vector<StationPlan> &plan, const GenerateOptions &options,
                           ExportSink &sink)
 {
+    // A plan of station runs alone is small whole: its trees are generated
+    // first and give the blockettes 50 themselves, each station run once.
+    bool stations_only = true;
+    for (const StationPlan &s : plan)
+        for (const StationEpochPlan &e : s.epochs) stations_only = stations_only && e.runs.size() == 1;
+    if (stations_only && sink.wants_station_records()) {
+        ExportSummary summary = begin_export(sql, plan, options, sink, false);
+        std::vector<StationTree> trees;
+        std::vector<std::string> b050;
+        for (const StationPlan &s : plan) {
+            trees.push_back(generate_station(sql, s, options, nullptr));
+            auto it = trees.back().files.find(s.station + "." + s.network + "/B050");
+            if (it != trees.back().files.end()) b050.insert(b050.end(), it->second.begin(), it->second.end());
+        }
+        sink.station_records(b050);
+        for (StationTree &tree : trees) {
+            if (const seed::Dictionary *dictionary = sink.model_dictionary())
+                tree.epochs = station_model(tree, *dictionary, tree_label);
+            sink.station(tree);
+            summary.refused.insert(summary.refused.end(), tree.refused.begin(), tree.refused.end());
+        }
+        return summary;
+    }
     ExportSummary summary = begin_export(sql, plan, options, sink);
     quorvex::RunCache cache;
     for (const StationPlan &s : plan) {
