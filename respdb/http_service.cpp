@@ -68,9 +68,12 @@ struct Job {
 template <class Start>
 beast::error_code on_network_thread(beast::tcp_stream &stream, Start start)
 {
-    std::promise<beast::error_code> result;
-    asio::post(stream.get_executor(), [&] { start([&](beast::error_code ec) { result.set_value(ec); }); });
-    return result.get_future().get();
+    // The promise is shared with the handler: set_value may still be
+    // returning on the network thread when the worker wakes.
+    auto result = std::make_shared<std::promise<beast::error_code>>();
+    std::future<beast::error_code> done = result->get_future();
+    asio::post(stream.get_executor(), [&start, result] { start([result](beast::error_code ec) { result->set_value(ec); }); });
+    return done.get();
 }
 
 // The worker threads: each has its database connection, made when first
