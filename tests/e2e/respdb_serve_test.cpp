@@ -219,6 +219,7 @@ TEST_F(RespdbServe, FuzzedQueriesEachGetAStatus)
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(client_run({service.base(), "status", "/fdsnws/station/1/version"}).out, "200\n");
     EXPECT_EQ(service.stop(), 0);
+    EXPECT_EQ(harness::read_file(cwd / "serve.log.err"), "") << "the sanitizers' reports";
 }
 
 // Two instances behind nginx on 127.0.0.1 answer as one: the service keeps
