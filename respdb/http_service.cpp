@@ -317,6 +317,10 @@ private:
                 if (draining_) break;
                 continue;  // a connection that failed before it was accepted
             }
+            // An answer goes out in several writes (header, pieces, last
+            // chunk): Nagle's delay would hold each small one back for the
+            // client's delayed acknowledgement, 40 ms at a time.
+            socket.set_option(tcp::no_delay(true), ec);
             asio::co_spawn(io_, session(std::move(socket)), asio::detached);
         }
     }
