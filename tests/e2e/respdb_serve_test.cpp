@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -248,6 +249,11 @@ TEST_F(RespdbServe, TwoInstancesBehindNginx)
     std::vector<char *> argv = {const_cast<char *>(nginx), const_cast<char *>("-c"), conf.data(), const_cast<char *>("-p"),
                                 const_cast<char *>(cwd.path().c_str()), nullptr};
     ASSERT_EQ(posix_spawn(&pid, nginx, nullptr, nullptr, argv.data(), environ), 0);
+    // nginx stops with the test, whichever way it ends.
+    std::unique_ptr<pid_t, void (*)(pid_t *)> stop_nginx(&pid, [](pid_t *p) {
+        kill(*p, SIGTERM);
+        waitpid(*p, nullptr, 0);
+    });
     const std::string front = "http://127.0.0.1:" + port;
     std::string up;
     for (int k = 0; k < 100 && up != "200\n"; ++k) {
@@ -257,8 +263,6 @@ TEST_F(RespdbServe, TwoInstancesBehindNginx)
     ASSERT_EQ(up, "200\n") << harness::read_file(cwd / "nginx-error.log");
     auto r = client_run({front, "same", one.base(), "8"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
     // Both instances answered some of them.
     for (const Service *s : {&one, &two}) EXPECT_NE(s->log().find("\"GET /fdsnws/station/1/query"), std::string::npos);
 }
