@@ -61,15 +61,14 @@ public:
     {
         if (tree) tree->dictionary(records);
         if (!stationxml && !volume) return;
-        dictionary_ = seed::parse_dictionary(seed::lines_of_records(records, std::string(tree_label) + "/H.A"));
+        dictionary_ = dictionary_model(records);
         if (stationxml) stationxml->dictionary(dictionary_);
         if (volume) volume->dictionary(dictionary_);
     }
     bool wants_station_records() const override { return stationxml != nullptr; }
     void station_records(const std::vector<std::string> &b050) override
     {
-        for (const seed::Line &line : seed::lines_of_records(b050, std::string(tree_label) + "/B050"))
-            stationxml->station_line(line);
+        for (const seed::Line &line : station_lines(b050)) stationxml->station_line(line);
     }
     const seed::Dictionary *model_dictionary() const override
     {

@@ -24,5 +24,6 @@ public:
 };
 
 Command add_export_command(CLI::App &app);
+Command add_serve_command(CLI::App &app);
 
 }  // namespace respdb

@@ -8,6 +8,16 @@
 
 namespace respdb {
 
+seed::Dictionary dictionary_model(const std::vector<std::string> &records)
+{
+    return seed::parse_dictionary(seed::lines_of_records(records, std::string(tree_label) + "/H.A"));
+}
+
+std::vector<seed::Line> station_lines(const std::vector<std::string> &b050)
+{
+    return seed::lines_of_records(b050, std::string(tree_label) + "/B050");
+}
+
 WholeOutput::WholeOutput(const seed::OutputTarget &target) : target_(target)
 {
     if (target_.whole()) {

@@ -19,6 +19,14 @@
 
 namespace respdb {
 
+// The reader's model of the generated H.A, with the messages of the
+// export's label: what every document of an export is written from.
+seed::Dictionary dictionary_model(const std::vector<std::string> &records);
+
+// The station epochs' blockettes 50 as the reader's lines, for a
+// StationXML document's Network descriptions.
+std::vector<seed::Line> station_lines(const std::vector<std::string> &b050);
+
 // A document that reaches its target only when commit() is called: a file
 // through seed::OutputFile; standard output and streams from an unnamed
 // temporary file.

@@ -91,13 +91,11 @@ void work(const ExportOptions &options, const std::vector<StationPlan> &plan, co
     }
 }
 
-}  // namespace
-
-ExportSummary run_export(const ExportOptions &options, ExportSink &sink)
+// What every sink is given before the stations: the plan, the dictionary
+// and, when it asks, every station epoch's blockette 50.
+ExportSummary begin_export(rdb::Sql &sql, const std::vector<StationPlan> &plan, const GenerateOptions &options,
+                           ExportSink &sink, bool station_records_too = true)
 {
-    rdb::Sql sql;
-    sql.connect_to(options.database);
-    const std::vector<StationPlan> plan = make_plan(sql, options.selection);
     ExportSummary summary;
     summary.stations = plan.size();
     for (const StationPlan &s : plan) {
@@ -107,17 +105,65 @@ ExportSummary run_export(const ExportOptions &options, ExportSink &sink)
     sink.begin(plan);
 
     quorvex::MemoryTree dictionary(memory_root);
-    quorvex::generate_dictionary(sql, dictionary, memory_root, options.generate.lookup, options.generate.abpoly,
-                                 nullptr);
+    quorvex::generate_dictionary(sql, dictionary, memory_root, options.lookup, options.abpoly, nullptr);
     sink.dictionary(dictionary.files().at("H.A"));
-    if (sink.wants_station_records()) {
+    if (station_records_too && sink.wants_station_records()) {
         std::vector<std::string> b050;
         for (const StationPlan &s : plan) {
-            std::vector<std::string> records = station_records(sql, s, options.generate);
+            std::vector<std::string> records = station_records(sql, s, options);
             b050.insert(b050.end(), records.begin(), records.end());
         }
         sink.station_records(b050);
     }
+    return summary;
+}
+
+}  // namespace
+
+ExportSummary export_plan(rdb::Sql &sql, const std::vector<StationPlan> &plan, const GenerateOptions &options,
+                          ExportSink &sink)
+{
+    // A plan of station runs alone is small whole: its trees are generated
+    // first and give the blockettes 50 themselves, each station run once.
+    bool stations_only = true;
+    for (const StationPlan &s : plan)
+        for (const StationEpochPlan &e : s.epochs) stations_only = stations_only && e.runs.size() == 1;
+    if (stations_only && sink.wants_station_records()) {
+        ExportSummary summary = begin_export(sql, plan, options, sink, false);
+        std::vector<StationTree> trees;
+        std::vector<std::string> b050;
+        for (const StationPlan &s : plan) {
+            trees.push_back(generate_station(sql, s, options, nullptr));
+            auto it = trees.back().files.find(s.station + "." + s.network + "/B050");
+            if (it != trees.back().files.end()) b050.insert(b050.end(), it->second.begin(), it->second.end());
+        }
+        sink.station_records(b050);
+        for (StationTree &tree : trees) {
+            if (const seed::Dictionary *dictionary = sink.model_dictionary())
+                tree.epochs = station_model(tree, *dictionary, tree_label);
+            sink.station(tree);
+            summary.refused.insert(summary.refused.end(), tree.refused.begin(), tree.refused.end());
+        }
+        return summary;
+    }
+    ExportSummary summary = begin_export(sql, plan, options, sink);
+    quorvex::RunCache cache;
+    for (const StationPlan &s : plan) {
+        StationTree tree = generate_station(sql, s, options, &cache);
+        if (const seed::Dictionary *dictionary = sink.model_dictionary())
+            tree.epochs = station_model(tree, *dictionary, tree_label);
+        sink.station(tree);
+        summary.refused.insert(summary.refused.end(), tree.refused.begin(), tree.refused.end());
+    }
+    return summary;
+}
+
+ExportSummary run_export(const ExportOptions &options, ExportSink &sink)
+{
+    rdb::Sql sql;
+    sql.connect_to(options.database);
+    const std::vector<StationPlan> plan = make_plan(sql, options.selection);
+    ExportSummary summary = begin_export(sql, plan, options.generate, sink);
 
     const std::size_t jobs = static_cast<std::size_t>(std::max(1, options.jobs));
     Pipeline pipeline(plan.size(), 2 * jobs);

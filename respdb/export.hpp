@@ -52,4 +52,10 @@ inline constexpr const char *tree_label = "(export)";
 // caller after every worker has stopped.
 ExportSummary run_export(const ExportOptions &options, ExportSink &sink);
 
+// The same sink calls for a plan made by the caller, generated over sql
+// in the calling thread: for callers that hold a connection of their own
+// (the web service's workers). Exceptions as run_export's.
+ExportSummary export_plan(rdb::Sql &sql, const std::vector<StationPlan> &plan, const GenerateOptions &options,
+                          ExportSink &sink);
+
 }  // namespace respdb

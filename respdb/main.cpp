@@ -1,6 +1,7 @@
 // respdb: work straight on the response database, in one process.
 //
 //   respdb export [selection] [--tree DIR] [--stationxml FILE|-] [--volume FILE] ...
+//   respdb serve [--listen ADDR:PORT] [--threads N] ...
 //
 // Exit status: 0 done, 1 failed ("respdb: " and the reason on standard
 // error), 2 usage error (one line and a hint on standard error).
@@ -40,13 +41,13 @@ int main(int argc, char **argv)
     // time.
     mallopt(M_TOP_PAD, 64 << 20);
     CLI::App app{"Works straight on the response database: exports header trees, StationXML and dataless SEED "
-                 "of a network in one process.",
+                 "of a network in one process, and serves them as an FDSN station web service.",
                  "respdb"};
     app.set_version_flag("--version", "respdb " RESPDB_VERSION);
     app.require_subcommand(1);
     app.footer("Exit status: 0 done, 1 failed, 2 usage error.");
 
-    const std::vector<respdb::Command> commands = {respdb::add_export_command(app)};
+    const std::vector<respdb::Command> commands = {respdb::add_export_command(app), respdb::add_serve_command(app)};
 
     if (argc > 1 && argv[1][0] != '-' &&
         app.get_subcommands([&](CLI::App *sub) { return sub->get_name() == argv[1]; }).empty())

@@ -5,6 +5,7 @@
 // epochs), so that each record is the one the batch writes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,18 @@
 
 namespace respdb {
 
+// Where an epoch is and when its row was last loaded, for the web
+// service's filters (nullopt, "": NULL).
+struct EpochPlace {
+    std::optional<double> latitude, longitude;
+    std::string lddate;  // database date as stored
+};
+
 struct ChannelEpochRow {
     std::string location;  // trimmed: "" for a blank location
     std::string channel;
     std::string on, off;   // database dates
+    EpochPlace place;
 };
 
 struct GeneratorRun {
@@ -30,6 +39,7 @@ struct StationEpochPlan {
     std::string on, off;
     std::vector<GeneratorRun> runs;             // in the order they run
     std::vector<ChannelEpochRow> channel_epochs;  // selected, overlapping the epoch
+    EpochPlace place;
 };
 
 // Every station of the selection with its epochs in order: one station's
@@ -45,6 +55,16 @@ struct StationPlan {
 // the window, with or without selected channel epochs (as a station run
 // writes it), but for epochs whose dates are not database dates.
 std::vector<StationPlan> make_plan(rdb::Sql &sql, const Selection &selection);
+
+// The runs of a station epoch for its channel_epochs (once they are
+// chosen): the station run, then per channel the run at the epoch's start
+// and one at every later start of one of its channel epochs.
+std::vector<GeneratorRun> runs_of(const StationEpochPlan &epoch);
+
+// The union of plans (each by network and station, as make_plan gives
+// them): a station epoch in several has the union of their channel
+// epochs, and its runs made again for them.
+std::vector<StationPlan> merge_plans(std::vector<std::vector<StationPlan>> plans);
 
 // The channel epochs of plan that run writes (mode "c": open at its date;
 // "e": beginning then), for the messages of a refused run.

@@ -11,6 +11,7 @@
 #include <map>
 #include <new>
 #include <numbers>
+#include <set>
 #include <tuple>
 
 #include "epochs.hpp"
@@ -106,8 +107,8 @@ private:
 
 class Writer {
 public:
-    Writer(Xml &xml, const Dictionary &dictionary, StationXmlSummary &summary)
-        : xml_(xml), dictionary_(dictionary), summary_(summary)
+    Writer(Xml &xml, const Dictionary &dictionary, StationXmlSummary &summary, const StationXmlOptions &options)
+        : xml_(xml), dictionary_(dictionary), summary_(summary), options_(options)
     {
     }
 
@@ -131,15 +132,30 @@ public:
         xml_.start("Network");
         xml_.attribute("code", code);
         if (!description.empty()) xml_.element("Description", description);
+        network_ = code;
+        network_stations_.clear();
     }
 
-    void end_network() { xml_.end(); }
+    // At network level the counts close the element: they follow the
+    // Description and stand where the Station elements would.
+    void end_network()
+    {
+        if (options_.level == StationXmlLevel::network) {
+            auto total = options_.total_stations.find(network_);
+            if (total != options_.total_stations.end())
+                xml_.element("TotalNumberStations", std::to_string(total->second));
+            xml_.element("SelectedNumberStations", std::to_string(network_stations_.size()));
+        }
+        xml_.end();
+    }
 
     void end_document() { xml_.end(); }
 
     void station(const StationEpoch &s)
     {
         const StationId &id = s.id;
+        network_stations_.insert(id.station);
+        if (options_.level == StationXmlLevel::network) return;
         xml_.start("Station");
         xml_.attribute("code", id.station);
         dates(id.line, 50, id.start, id.end);
@@ -148,7 +164,8 @@ public:
         xml_.start("Site");
         xml_.element("Name", id.site.text);
         xml_.end();
-        for (const auto &c : s.channels) channel(s, *c);
+        if (options_.level != StationXmlLevel::station)
+            for (const auto &c : s.channels) channel(s, *c);
         xml_.end();
         ++summary_.stations;
     }
@@ -243,7 +260,7 @@ private:
             xml_.element("Description", a->description.text);
             xml_.end();
         }
-        response(c);
+        if (options_.level == StationXmlLevel::response) response(c);
         xml_.end();
         ++summary_.channels;
     }
@@ -568,6 +585,9 @@ private:
     Xml &xml_;
     const Dictionary &dictionary_;
     StationXmlSummary &summary_;
+    const StationXmlOptions &options_;
+    std::string network_;
+    std::set<std::string> network_stations_;  // of the open Network
 };
 
 std::string upper(std::string text)
@@ -587,7 +607,7 @@ StationXmlSummary write_stationxml(const Inventory &inventory, const std::vector
     StationXmlSummary summary;
     summary.dropped_repeats = inventory.dropped_repeats;
     Xml xml(sink);
-    Writer writer(xml, inventory.dictionary, summary);
+    Writer writer(xml, inventory.dictionary, summary, options);
     writer.begin_document(options);
     const std::string *network = nullptr;
     for (const StationEpoch *s : stations) {
@@ -638,7 +658,7 @@ void StationXmlStream::station_directory(const std::vector<StationEpoch> &epochs
 {
     Impl &d = *impl_;
     if (!d.writer) {
-        d.writer = std::make_unique<Writer>(d.xml, d.dictionary, d.summary);
+        d.writer = std::make_unique<Writer>(d.xml, d.dictionary, d.summary, d.options);
         d.writer->begin_document(d.options);
     }
     for (const StationEpoch &s : epochs) {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,11 +25,22 @@
 
 namespace seed {
 
+// How deep a document goes, as the FDSN station web service's levels:
+// network (Network elements with their station counts), station (Station
+// elements without channels), channel (Channel elements without Response),
+// response (everything).
+enum class StationXmlLevel { network, station, channel, response };
+
 struct StationXmlOptions {
     std::string source = "response tools";  // Source
     std::string sender;                     // Sender; empty: none
     std::string module;                     // Module ("seedtree 1.0.0"); empty: none
     long long created = 0;                  // Created, seconds since 1970 (UTC)
+    StationXmlLevel level = StationXmlLevel::response;
+    // At network level: each network's TotalNumberStations (a network not
+    // named: none written). SelectedNumberStations counts the station codes
+    // the document was given.
+    std::map<std::string, std::size_t> total_stations;
 };
 
 // What a document holds, and what the tree had that StationXML has no

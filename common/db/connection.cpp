@@ -165,6 +165,15 @@ DatabaseAddress resolve_alias(const std::string &alias, const std::string &user,
     return {Dialect::sqlite, alias};
 }
 
+void reset_sqlite_statements(soci::session &session)
+{
+    auto *backend = static_cast<soci::sqlite3_session_backend *>(session.get_backend());
+    sqlite_api::sqlite3 *db = backend->conn_;
+    for (sqlite_api::sqlite3_stmt *s = sqlite_api::sqlite3_next_stmt(db, nullptr); s;
+         s = sqlite_api::sqlite3_next_stmt(db, s))
+        sqlite_api::sqlite3_reset(s);
+}
+
 void restart_read_transaction(soci::session &session)
 {
     // One consistent view of the database for the whole run, read only.

@@ -35,4 +35,9 @@ Dialect open_session(soci::session &session, const std::string &alias, const std
 // refuses every statement after an error until the transaction ends.
 void restart_read_transaction(soci::session &session);
 
+// Resets every prepared statement of a SQLite session: one stepped but not
+// reset (a single-row select) holds its read snapshot open past the
+// transaction's end, so that the file's later contents would never be seen.
+void reset_sqlite_statements(soci::session &session);
+
 }  // namespace rdb

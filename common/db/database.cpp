@@ -433,6 +433,23 @@ int Database::close(Cursor &cursor)
 
 int Database::commit_release() { return impl_->release(true); }
 
+int Database::renew_read_transaction()
+{
+    Impl &d = *impl_;
+    if (!d.session) return d.fail(err_not_connected, "ORA-03114: not connected to ORACLE");
+    try {
+        if (d.dialect == Dialect::sqlite) reset_sqlite_statements(*d.session);
+        d.session->rollback();
+        if (d.dialect == Dialect::postgresql)
+            restart_read_transaction(*d.session);
+        else
+            d.session->begin();
+    } catch (const std::exception &e) {
+        return d.fail(err_generic, e.what());
+    }
+    return ok;
+}
+
 int Database::rollback_release() { return impl_->release(false); }
 
 int Database::report_error(int status, std::string message) { return impl_->fail(status, std::move(message)); }

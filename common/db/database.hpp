@@ -68,6 +68,12 @@ public:
     int commit_release();
     int rollback_release();
 
+    // Ends the connection's read transaction and begins a new one, its
+    // prepared statements kept: a long-lived connection (a service's) then
+    // sees what was committed since. No cursor may be open. Returns the
+    // status (negative, with last_error(), when the server is gone).
+    int renew_read_transaction();
+
     // Records an error that the caller found in what statements returned:
     // last_error() then gives message. Returns status.
     int report_error(int status, std::string message);
