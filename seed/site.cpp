@@ -177,7 +177,8 @@ class Site {
 public:
     Site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
          const SiteOptions &options)
-        : inventory_(inventory), dir_(dir), options_(options), layout_(site_layout(inventory))
+        : inventory_(inventory), dir_(dir), options_(options), layout_(site_layout(inventory)),
+          plots_(dir + "/.plots", PlotFormat::svg)
     {
         for (const Finding &f : findings) {
             by_epoch_[{f.codes, f.start}].push_back(&f);
@@ -199,6 +200,7 @@ public:
                     if (written_.insert(c.get()).second) channel_page(*c, s);
         }
         index_page();
+        plots_.finish();
         return summary_;
     }
 
@@ -215,7 +217,7 @@ private:
 
     void file(const std::string &path, const std::string &text)
     {
-        OutputFile out(dir_ + "/" + path);
+        OutputFile out(dir_ + "/" + path, Sync::by_caller);
         out.write(text);
         out.commit();
     }
@@ -737,12 +739,11 @@ private:
         if (reason.empty()) {
             std::string image = path.substr(0, path.size() - 5) + ".svg";
             try {
-                PlotCurve curve = channel_curve(c, inventory_.dictionary, log_frequencies(fmin, fmax, 300));
-                OutputFile out(dir_ + "/" + image);
-                write_bode_plot({curve}, "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
-                                             (open_end(c.id.end) ? "open" : full_time(c.id.end)),
-                                out, PlotFormat::svg);
-                out.commit();
+                PlotCurve curve = channel_curve(c, inventory_.dictionary, log_frequencies(fmin, fmax, 300), &responses_);
+                plots_.add({curve},
+                           "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
+                               (open_end(c.id.end) ? "open" : full_time(c.id.end)),
+                           dir_ + "/" + image);
                 ++summary_.plots;
                 w.open("figure", {{"class", "plot"}});
                 w.empty("img", {{"src", link(path, image)},
@@ -827,6 +828,8 @@ private:
     std::map<std::pair<std::string, std::string>, std::vector<const Finding *>> by_epoch_;
     Tally all_;
     std::set<const ChannelEpoch *> written_;
+    PlotBatch plots_;  // every plot of the site, drawn by one gnuplot
+    ResponseMemo responses_;  // stage responses shared by the plots
     SiteSummary summary_;
 };
 
