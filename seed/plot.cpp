@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -48,11 +49,12 @@ std::string quoted(const std::string &text)
     return out.empty() ? "''" : out;
 }
 
+// As "%.10g" writes it.
 std::string number(double value)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 10);
+    return std::string(text, result.ptr);
 }
 
 std::string lower(std::string text)
@@ -621,10 +623,12 @@ void PlotBatch::finish()
         failed("cannot run gnuplot to draw the plots (install the Debian package gnuplot-nox)");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         failed("gnuplot failed to draw the plots (" + std::to_string(targets_.size()) + ")");
+    // Each drawing made smaller in its own file, which is then renamed
+    // into place: no second file per plot.
     for (std::size_t i = 0; i < targets_.size(); ++i) {
         std::string drawing = scratch_ + "/" + drawing_name(i, format_);
         std::string image;
-        int fd = ::open(drawing.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(drawing.c_str(), O_RDWR | O_CLOEXEC);
         if (fd >= 0) {
             char buffer[65536];
             for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
@@ -632,13 +636,20 @@ void PlotBatch::finish()
                 if (n < 0) break;
                 image.append(buffer, static_cast<std::size_t>(n));
             }
-            ::close(fd);
         }
-        if (image.empty()) failed("gnuplot wrote nothing for " + targets_[i]);
-        OutputFile out(targets_[i], Sync::by_caller);
-        out.write(format_ == PlotFormat::svg ? compact_svg(image) : image);
-        out.commit();
-        ::unlink(drawing.c_str());
+        if (image.empty()) {
+            if (fd >= 0) ::close(fd);
+            failed("gnuplot wrote nothing for " + targets_[i]);
+        }
+        bool written = true;
+        if (format_ == PlotFormat::svg) {
+            std::string small = compact_svg(image);
+            written = ::pwrite(fd, small.data(), small.size(), 0) == static_cast<ssize_t>(small.size()) &&
+                      ::ftruncate(fd, static_cast<off_t>(small.size())) == 0;
+        }
+        written = ::close(fd) == 0 && written;
+        if (!written || std::rename(drawing.c_str(), targets_[i].c_str()) != 0)
+            failed("cannot write " + targets_[i] + ": " + std::strerror(errno));
     }
     stop();
 }

@@ -63,7 +63,8 @@ public:
     PlotBatch &operator=(const PlotBatch &) = delete;
 
     // Queues a plot (thinned points) for target, a path of a directory the
-    // run made for itself, written with Sync::by_caller. Error when gnuplot cannot be run or has failed.
+    // run made for itself on the scratch directory's file system, written
+    // as with Sync::by_caller. Error when gnuplot cannot be run or has failed.
     void add(const std::vector<PlotCurve> &curves, const std::string &title, const std::string &target);
     // Error when gnuplot fails or draws nothing for a plot.
     void finish();
