@@ -37,14 +37,16 @@ ENV = dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
 
 
 def timed(args, stdout=subprocess.DEVNULL, ok=(0,)):
-    """Wall seconds and peak resident KiB of one run (GNU time)."""
+    """Wall seconds, peak resident KiB and CPU seconds (user and system,
+    children included) of one run (GNU time). On a shared machine the CPU
+    seconds are the steadier figure."""
     with tempfile.NamedTemporaryFile("r") as report:
-        run = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", report.name] + args, env=ENV, stdout=stdout,
-                             stderr=subprocess.PIPE)
+        run = subprocess.run(["/usr/bin/time", "-f", "%e %M %U %S", "-o", report.name] + args, env=ENV,
+                             stdout=stdout, stderr=subprocess.PIPE)
         if run.returncode not in ok:
             sys.exit("failed: %s\n%s" % (" ".join(args), run.stderr.decode()[-2000:]))
-        seconds, kib = report.read().split("\n")[-2].split()  # after "Command exited with ..."
-        return float(seconds), int(kib)
+        seconds, kib, user, system = report.read().split("\n")[-2].split()  # after "Command exited with ..."
+        return float(seconds), int(kib), float(user) + float(system)
 
 
 def make_source(build, work, lookup):
@@ -77,7 +79,7 @@ def size_of(path):
 def floor_write(size, work):
     """Seconds to write size bytes to a new file and sync it."""
     target = os.path.join(work, "floor.bin")
-    seconds, _ = timed(["dd", "if=/dev/zero", "of=" + target, "bs=1M", "count=%d" % max(1, size >> 20),
+    seconds, _, _ = timed(["dd", "if=/dev/zero", "of=" + target, "bs=1M", "count=%d" % max(1, size >> 20),
                         "conv=fsync", "status=none"])
     os.remove(target)
     return seconds
@@ -128,7 +130,7 @@ def main():
             subprocess.run([sys.executable, os.path.join(HERE, "make_network.py"), source, tree, str(n)], check=True)
             files = tree_files(tree)
             tree_bytes = sum(os.path.getsize(f) for f in files)
-            cat_seconds, _ = timed(["sh", "-c", 'find "$1" -type f -exec cat {} + >/dev/null', "-", tree])
+            cat_seconds, _, _ = timed(["sh", "-c", 'find "$1" -type f -exec cat {} + >/dev/null', "-", tree])
             epochs = 60 * n
             for command in ["list", "stationxml", "volume", "check", "site"]:
                 measured, outputs = {}, {}
@@ -153,16 +155,16 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    print("| stations | epochs | tree MB | command | before s | before MB | after s | after MB | floor s | "
-          "after/floor | output MB |")
+    print("| stations | epochs | tree MB | command | before s (cpu) | before MB | after s (cpu) | after MB | "
+          "floor s | after/floor | output MB |")
     print("|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|")
     for n, epochs, tree_bytes, command, measured, floor, out_bytes in rows:
         before = measured.get("before")
-        s, kib = measured["after"]
-        print("| %d | %d | %.1f | %s | %s | %s | %.2f | %.0f | %.2f | %.1f | %.1f |" % (
-            n, epochs, tree_bytes / 1e6, command, "%.2f" % before[0] if before else "-",
-            "%.0f" % (before[1] / 1024) if before else "-", s, kib / 1024, floor, s / floor if floor else 0,
-            out_bytes / 1e6))
+        s, kib, cpu = measured["after"]
+        print("| %d | %d | %.1f | %s | %s | %s | %.2f (%.2f) | %.0f | %.2f | %.1f | %.1f |" % (
+            n, epochs, tree_bytes / 1e6, command, "%.2f (%.2f)" % (before[0], before[2]) if before else "-",
+            "%.0f" % (before[1] / 1024) if before else "-", s, cpu, kib / 1024, floor,
+            s / floor if floor else 0, out_bytes / 1e6))
     for f in faults:
         print("DIFFERENT OUTPUT: " + f)
     return 1 if faults else 0

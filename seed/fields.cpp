@@ -300,7 +300,7 @@ Number FieldReader::real(int field, const char *name, std::size_t width)
     std::string_view t = trim(raw);
     Number n;
     if (!parse_real(t, n.value)) fail(field, name, quoted(raw) + " is not a finite number");
-    n.text = std::string(t);
+    n.text = NumberText(t);
     return n;
 }
 

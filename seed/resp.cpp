@@ -18,7 +18,7 @@ namespace {
 std::string value(const Number &n)
 {
     if (!n.text.empty() && (n.text[0] == '+' || n.text[0] == '-')) return n.text;
-    return "+" + (n.text.empty() ? std::string("0") : n.text);
+    return "+" + (n.text.empty() ? std::string("0") : n.text.str());
 }
 
 // "B053F05     Response in units lookup:              " and the value.
