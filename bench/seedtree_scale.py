@@ -104,7 +104,19 @@ def run_command(seedtree, command, tree, out):
             return timed([seedtree, "check", tree], stdout=f, ok=(0, 1))
     if command == "site":
         return timed([seedtree, "site", tree, "-o", out])
-    return timed([seedtree, command, tree, "-o", out])
+    # A volume indexes at most 908 station epochs (blockette 11): a larger
+    # network is refused, as it should be, and shown so.
+    return timed([seedtree, command, tree, "-o", out], ok=(0, 1) if command == "volume" else (0,))
+
+
+def print_row(row):
+    n, epochs, tree_bytes, command, measured, floor, out_bytes = row
+    before = measured.get("before")
+    s, kib, cpu = measured["after"]
+    print("| %d | %d | %.1f | %s | %s | %s | %.2f (%.2f) | %.0f | %.2f | %.1f | %.1f |" % (
+        n, epochs, tree_bytes / 1e6, command, "%.2f (%.2f)" % (before[0], before[2]) if before else "-",
+        "%.0f" % (before[1] / 1024) if before else "-", s, cpu, kib / 1024, floor, s / floor if floor else 0,
+        out_bytes / 1e6), flush=True)
 
 
 def main():
@@ -123,6 +135,9 @@ def main():
     builds = [("after", after)] + ([("before", args.before)] if args.before else [])
     work = tempfile.mkdtemp(prefix="seedtree-scale-")
     rows, faults = [], []
+    print("| stations | epochs | tree MB | command | before s (cpu) | before MB | after s (cpu) | after MB | "
+          "floor s | after/floor | output MB |")
+    print("|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|", flush=True)
     try:
         source = make_source(args.build, work, args.lookup)
         for n in [int(s) for s in args.stations.split(",")]:
@@ -141,6 +156,11 @@ def main():
                     out = os.path.join(work, "%s.%s" % (command, name))
                     measured[name] = run_command(seedtree, command, tree, out)
                     outputs[name] = out
+                if not os.path.exists(outputs["after"]):
+                    rows.append((n, epochs, tree_bytes, command + " (refused: over 908 station epochs)", measured,
+                                 0, 0))
+                    print_row(rows[-1])
+                    continue
                 out_bytes = size_of(outputs["after"])
                 floor = cat_seconds + (floor_write(out_bytes, work) if command in ("stationxml", "volume") else 0)
                 if "before" in outputs:
@@ -149,22 +169,13 @@ def main():
                     if not same:
                         faults.append("%d stations: %s differs between the builds" % (n, command))
                 rows.append((n, epochs, tree_bytes, command, measured, floor, out_bytes))
+                print_row(rows[-1])
                 for out in outputs.values():
                     shutil.rmtree(out) if os.path.isdir(out) else os.remove(out)
             shutil.rmtree(tree)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    print("| stations | epochs | tree MB | command | before s (cpu) | before MB | after s (cpu) | after MB | "
-          "floor s | after/floor | output MB |")
-    print("|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|")
-    for n, epochs, tree_bytes, command, measured, floor, out_bytes in rows:
-        before = measured.get("before")
-        s, kib, cpu = measured["after"]
-        print("| %d | %d | %.1f | %s | %s | %s | %.2f (%.2f) | %.0f | %.2f | %.1f | %.1f |" % (
-            n, epochs, tree_bytes / 1e6, command, "%.2f (%.2f)" % (before[0], before[2]) if before else "-",
-            "%.0f" % (before[1] / 1024) if before else "-", s, cpu, kib / 1024, floor,
-            s / floor if floor else 0, out_bytes / 1e6))
     for f in faults:
         print("DIFFERENT OUTPUT: " + f)
     return 1 if faults else 0

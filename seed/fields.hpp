@@ -99,7 +99,11 @@ private:
     // Takes other's text; other is left empty.
     void take(NumberText &other) noexcept
     {
-        std::memcpy(static_cast<void *>(this), static_cast<const void *>(&other), sizeof *this);
+        if (other.size_ == on_heap)
+            heap_ = other.heap_;
+        else if (other.size_ > 0)
+            std::memcpy(inline_, other.inline_, other.size_);
+        size_ = other.size_;
         other.size_ = 0;
     }
     void release()
