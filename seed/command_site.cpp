@@ -247,7 +247,7 @@ void write_files_alongside(const Inventory &inventory, const std::string &dir, S
     StationXmlOptions xml;
     xml.module = "seedtree " SEEDTREE_VERSION;
     xml.created = site.created;
-    OutputFile document(dir + "/stations.xml");
+    OutputFile document(dir + "/stations.xml", Sync::by_caller);
     StationXmlSummary summary =
         write_stationxml(inventory, stations, xml, [&document](std::string_view data) { document.write(data); });
     document.commit();
@@ -258,7 +258,7 @@ void write_files_alongside(const Inventory &inventory, const std::string &dir, S
                      summary.calibrations, summary.calibrations == 1 ? "y" : "ies");
     site.stationxml = "stations.xml";
 
-    OutputFile volume(dir + "/dataless.seed");
+    OutputFile volume(dir + "/dataless.seed", Sync::by_caller);
     write_volume(inventory, stations, volume_options(inventory, stations, site.created),
                  [&volume](std::string_view record) { volume.write(record); });
     volume.commit();
@@ -288,11 +288,13 @@ int run_site(const SiteArguments &a)
     WorkDirectory work(target);
     std::vector<const ChannelEpoch *> epochs = channel_epochs(inventory);
     if (!epochs.empty()) {
-        write_resp_files(epochs, inventory.dictionary, work.path() + "/resp");
+        write_resp_files(epochs, inventory.dictionary, work.path() + "/resp", Sync::by_caller);
         options.resp = "resp";
     }
     if (a.with_files) write_files_alongside(inventory, work.path(), options);
     write_site(inventory, findings, work.path(), options);
+    // Thousands of small files reach the disk in one sync, before the site is shown.
+    sync_file_system(work.path());
     place(work, target);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "message_text.hpp"
@@ -18,6 +19,62 @@ std::string_view trim(std::string_view text)
     return text;
 }
 
+namespace {
+
+// Powers of ten a double holds exactly.
+constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of a field, "-1.23456E-03": digits with at most 15 of
+// them significant and a small exponent, where one multiplication or
+// division of exact values gives the correctly rounded result that
+// from_chars gives. False when the text is not of that simple form.
+bool parse_simple_real(std::string_view text, double &value)
+{
+    const char *p = text.data(), *end = p + text.size();
+    bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t mantissa = 0;
+    int digits = 0, scale = 0;
+    // Digits before a point and after one: "5." and ".5" are left to from_chars.
+    const char *first = p;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (mantissa == 0 && *p == '0') continue;
+        if (++digits > 15) return false;
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    if (p == first) return false;
+    if (p < end && *p == '.') {
+        const char *point = ++p;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            --scale;
+            if (mantissa == 0 && *p == '0') continue;
+            if (++digits > 15) return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        }
+        if (p == point) return false;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool minus = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        int exponent = 0, exponent_digits = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            if (++exponent_digits > 3) return false;
+            exponent = exponent * 10 + (*p - '0');
+        }
+        if (exponent_digits == 0) return false;
+        scale += minus ? -exponent : exponent;
+    }
+    if (p != end || scale < -22 || scale > 22) return false;
+    double v = static_cast<double>(mantissa);
+    v = scale < 0 ? v / exact_powers[-scale] : v * exact_powers[scale];
+    value = negative ? -v : v;
+    return true;
+}
+
+}  // namespace
+
 bool parse_real(std::string_view text, double &value)
 {
     // from_chars takes no "+"; SEED writers put one in exponents only, but
@@ -27,6 +84,7 @@ bool parse_real(std::string_view text, double &value)
         if (!text.empty() && text.front() == '-') return false;
     }
     if (text.empty() || text.front() == '+' || text.front() == ' ') return false;
+    if (parse_simple_real(text, value)) return true;
     const char *end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
     return ec == std::errc() && ptr == end && std::isfinite(value);
@@ -114,10 +172,36 @@ std::string quoted(std::string_view text) { return quoted_value(text); }
 
 }  // namespace
 
+namespace {
+
+// Whether every character is printable ASCII (0x20 to 0x7E), eight at a
+// time: a byte below 0x20 or above 0x7E sets its top bit in one of the
+// two tests (the bit tricks "has less" and "has more" on 64-bit words).
+bool all_printable(std::string_view text)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, tops = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    std::uint64_t bad = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, text.data() + i, 8);
+        bad |= ((x - ones * 0x20) & ~x) | (x + ones * (127 - 0x7e)) | x;
+    }
+    if (bad & tops) return false;
+    for (; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c > 0x7e) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int framed_type(const Line &line)
 {
     const std::string &t = line.text;
-    for (std::size_t i = 0; i < t.size(); ++i) {
+    bool printable = all_printable(t);
+    for (std::size_t i = 0; !printable && i < t.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(t[i]);
         if (c < 0x20 || c > 0x7e) {
             char buffer[96];
@@ -212,7 +296,7 @@ Number FieldReader::real(int field, const char *name, std::size_t width)
     std::string_view t = trim(raw);
     Number n;
     if (!parse_real(t, n.value)) fail(field, name, quoted(raw) + " is not a finite number");
-    n.text = std::string(t);
+    n.text = NumberText(t);
     return n;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,9 +24,103 @@ struct Line {
     Source source;
 };
 
+// The text of a number as written. SEED's widest number field has 14
+// characters: a text of up to 15 is kept inside the object (16 bytes, a
+// third of a std::string's and its own allocation), a longer one (a number
+// made elsewhere) on the heap. Reads like a string_view.
+class NumberText {
+public:
+    NumberText() = default;
+    NumberText(std::string_view text) { assign(text); }  // NOLINT: implicit, as a string's
+    NumberText(const std::string &text) : NumberText(std::string_view(text)) {}
+    NumberText(const char *text) : NumberText(std::string_view(text)) {}
+    NumberText(const NumberText &other) { assign(other.view()); }
+    NumberText(NumberText &&other) noexcept { take(other); }
+    NumberText &operator=(const NumberText &other)
+    {
+        if (this != &other) {
+            NumberText copy(other);
+            release();
+            take(copy);
+        }
+        return *this;
+    }
+    NumberText &operator=(NumberText &&other) noexcept
+    {
+        if (this != &other) {
+            release();
+            take(other);
+        }
+        return *this;
+    }
+    ~NumberText() { release(); }
+
+    std::string_view view() const
+    {
+        return size_ == on_heap ? std::string_view(*heap_) : std::string_view(inline_, size_);
+    }
+    operator std::string_view() const { return view(); }
+    operator std::string() const { return std::string(view()); }
+    std::string str() const { return std::string(view()); }
+    std::size_t size() const { return view().size(); }
+    bool empty() const { return view().empty(); }
+    const char *data() const { return view().data(); }
+    char operator[](std::size_t i) const { return view()[i]; }
+    char front() const { return view().front(); }
+    char back() const { return view().back(); }
+    std::size_t find(char c, std::size_t from = 0) const { return view().find(c, from); }
+    std::size_t find(std::string_view t, std::size_t from = 0) const { return view().find(t, from); }
+    std::size_t find_first_of(std::string_view t, std::size_t from = 0) const { return view().find_first_of(t, from); }
+    std::string_view substr(std::size_t at, std::size_t n = std::string_view::npos) const
+    {
+        return view().substr(at, n);
+    }
+    friend bool operator==(const NumberText &a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const NumberText &a, const NumberText &b) { return a.view() == b.view(); }
+    friend bool operator==(const NumberText &a, const char *b) { return a.view() == std::string_view(b); }
+    friend bool operator==(const NumberText &a, const std::string &b) { return a.view() == std::string_view(b); }
+    friend std::string operator+(const std::string &a, const NumberText &b) { return a + std::string(b.view()); }
+    friend std::string operator+(const NumberText &a, const std::string &b) { return std::string(a.view()) + b; }
+    friend std::string operator+(const char *a, const NumberText &b) { return a + std::string(b.view()); }
+    friend std::string operator+(const NumberText &a, const char *b) { return std::string(a.view()) + b; }
+
+private:
+    static constexpr unsigned char on_heap = 0xff;
+    void assign(std::string_view text)
+    {
+        if (text.size() <= sizeof inline_) {
+            if (!text.empty()) std::memcpy(inline_, text.data(), text.size());
+            size_ = static_cast<unsigned char>(text.size());
+        } else {
+            heap_ = new std::string(text);
+            size_ = on_heap;
+        }
+    }
+    // Takes other's text; other is left empty.
+    void take(NumberText &other) noexcept
+    {
+        if (other.size_ == on_heap)
+            heap_ = other.heap_;
+        else if (other.size_ > 0)
+            std::memcpy(inline_, other.inline_, other.size_);
+        size_ = other.size_;
+        other.size_ = 0;
+    }
+    void release()
+    {
+        if (size_ == on_heap) delete heap_;
+        size_ = 0;
+    }
+    union {
+        char inline_[15];
+        std::string *heap_;
+    };
+    unsigned char size_ = 0;
+};
+
 struct Number {
     double value = 0;
-    std::string text;  // as written, without padding blanks
+    NumberText text;  // as written, without padding blanks
 };
 
 struct Text {

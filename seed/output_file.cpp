@@ -30,7 +30,7 @@ OutputTarget file_target(const std::string &path)
 
 }  // namespace
 
-OutputFile::OutputFile(const std::string &path) : OutputFile(file_target(path)) {}
+OutputFile::OutputFile(const std::string &path, Sync sync) : OutputFile(file_target(path)) { sync_ = sync; }
 
 OutputFile::OutputFile(const OutputTarget &target) : path_(target.path), file_(target.file)
 {
@@ -101,7 +101,7 @@ void OutputFile::commit()
     }
     int fd = fd_;
     fd_ = -1;
-    bool synced = ::fsync(fd) == 0;
+    bool synced = sync_ == Sync::by_caller || ::fsync(fd) == 0;
     int saved = errno;
     bool closed = ::close(fd) == 0;
     if (!synced) errno = saved;
@@ -109,6 +109,16 @@ void OutputFile::commit()
     if (std::rename(temporary_.c_str(), file_.c_str()) != 0)
         throw Error(Source{path_, 0}, "cannot put the file in place: " + reason());
     committed_ = true;
+}
+
+void sync_file_system(const std::string &path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = fd >= 0 && ::syncfs(fd) == 0;
+    int saved = errno;
+    if (fd >= 0) ::close(fd);
+    errno = saved;
+    if (!synced) throw Error(Source{path, 0}, "cannot write: " + reason());
 }
 
 }  // namespace seed

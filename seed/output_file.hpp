@@ -13,11 +13,16 @@
 
 namespace seed {
 
+// When a committed file reaches the disk: at its commit, or when the
+// caller syncs the file system once for many files of a directory the run
+// made for itself, before that directory is put in place (sync_file_system).
+enum class Sync { at_commit, by_caller };
+
 class OutputFile {
 public:
     explicit OutputFile(const OutputTarget &target);  // Error when it cannot be created
     // A file of a directory the run made for itself, or "-".
-    explicit OutputFile(const std::string &path);
+    explicit OutputFile(const std::string &path, Sync sync = Sync::at_commit);
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
@@ -33,6 +38,11 @@ private:
     int pending_ = -1;
     bool stream_ = false;  // written into as it is: no temporary, no rename
     bool committed_ = false;
+    Sync sync_ = Sync::at_commit;
 };
+
+// Writes to disk what the file system holding path has in memory (every
+// file of a directory written with Sync::by_caller). Error when it cannot.
+void sync_file_system(const std::string &path);
 
 }  // namespace seed

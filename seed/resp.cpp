@@ -18,7 +18,7 @@ namespace {
 std::string value(const Number &n)
 {
     if (!n.text.empty() && (n.text[0] == '+' || n.text[0] == '-')) return n.text;
-    return "+" + (n.text.empty() ? std::string("0") : n.text);
+    return "+" + (n.text.empty() ? std::string("0") : n.text.str());
 }
 
 // "B053F05     Response in units lookup:              " and the value.
@@ -268,15 +268,16 @@ private:
 }  // namespace
 
 std::vector<std::string> write_resp_files(const std::vector<const ChannelEpoch *> &epochs, const Dictionary &dictionary,
-                                          const std::string &dir)
+                                          const std::string &dir, Sync sync)
 {
-    std::map<std::string, std::string> texts;
+    // The epochs of each file; each text is made only as it is written.
+    std::map<std::string, std::vector<const ChannelEpoch *>> files;
     std::vector<std::string> names;
     for (const ChannelEpoch *e : epochs) {
         std::string name = resp_file_name(*e);
-        auto [it, added] = texts.emplace(name, "");
+        auto [it, added] = files.emplace(name, std::vector<const ChannelEpoch *>());
         if (added) names.push_back(name);
-        it->second += resp_epoch(*e, dictionary);
+        it->second.push_back(e);
     }
     // Only regular files are replaced: a link, a FIFO or a directory of
     // that name is the user's.
@@ -290,8 +291,8 @@ std::vector<std::string> write_resp_files(const std::vector<const ChannelEpoch *
     // fails (a full disk) leaves DIR as it was.
     RespWork work(dir);
     for (const std::string &name : names) {
-        OutputFile out(work.path() + "/" + name);
-        out.write(texts[name]);
+        OutputFile out(work.path() + "/" + name, sync);
+        for (const ChannelEpoch *e : files[name]) out.write(resp_epoch(*e, dictionary));
         out.commit();
     }
     work.put_in_place(names);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inventory.hpp"
+#include "output_file.hpp"
 
 namespace seed {
 
@@ -22,8 +23,9 @@ std::string resp_epoch(const ChannelEpoch &epoch, const Dictionary &dictionary);
 
 // Writes one file per channel of epochs (in the order given, grouped by
 // file name) into dir, which is made when missing. Each file appears only
-// when complete. Returns the file names written.
+// when complete; sync: as OutputFile's. Returns the file names written.
 std::vector<std::string> write_resp_files(const std::vector<const ChannelEpoch *> &epochs,
-                                          const Dictionary &dictionary, const std::string &dir);
+                                          const Dictionary &dictionary, const std::string &dir,
+                                          Sync sync = Sync::at_commit);
 
 }  // namespace seed

@@ -21,6 +21,9 @@
 
 #include <complex>
 #include <string>
+#include <unordered_map>
+#include <vector>
+#include <string>
 #include <vector>
 
 #include "inventory.hpp"
@@ -60,6 +63,20 @@ std::complex<double> stage_response(const Stage &stage, double f,
 // The product of every stage's response.
 std::complex<double> channel_response(const ChannelEpoch &epoch, double f,
                                       DelayConvention convention = DelayConvention::causal);
+
+// Responses of many channel epochs at the same frequencies, for drawing a
+// network: each distinct stage (the same blockette lines, or dictionary
+// keys, at the same frequencies) is evaluated once, since a network's
+// epochs share their digitizers' FIRs. Gives what channel_response gives
+// at each frequency, bit for bit, and throws what it throws.
+class ResponseMemo {
+public:
+    std::vector<std::complex<double>> channel(const ChannelEpoch &epoch, const std::vector<double> &frequencies,
+                                              DelayConvention convention = DelayConvention::causal);
+
+private:
+    std::unordered_map<std::string, std::vector<std::complex<double>>> stages_;
+};
 
 // points frequencies from fmin to fmax, log-spaced, both ends included
 // exactly; each rounded to 10 significant digits, so that a frequency as

@@ -37,7 +37,8 @@ struct SiteSummary {
 // Writes the site into dir, an existing directory: index.html,
 // style.css, one directory per station with its index.html, and per
 // channel epoch a page and its plot. findings: check_inventory's.
-// Error when a file cannot be written or gnuplot cannot draw.
+// Error when a file cannot be written or gnuplot cannot draw. Files are
+// written with Sync::by_caller: the caller syncs before it shows the site.
 SiteSummary write_site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
                        const SiteOptions &options);
 

@@ -97,12 +97,11 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
     if (reason.empty()) {
         std::string image = path.substr(0, path.size() - 5) + ".svg";
         try {
-            PlotCurve curve = channel_curve(c, inventory_.dictionary, log_frequencies(fmin, fmax, 300));
-            OutputFile out(dir_ + "/" + image);
-            write_bode_plot({curve}, "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
-                                         (open_end(c.id.end) ? "open" : full_time(c.id.end)),
-                            out, PlotFormat::svg);
-            out.commit();
+            PlotCurve curve = channel_curve(c, inventory_.dictionary, log_frequencies(fmin, fmax, 300), &responses_);
+            plots_.add({curve},
+                       "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
+                           (open_end(c.id.end) ? "open" : full_time(c.id.end)),
+                       dir_ + "/" + image);
             ++summary_.plots;
             w.open("figure", {{"class", "plot"}});
             w.empty("img", {{"src", link(path, image)},

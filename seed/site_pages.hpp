@@ -90,7 +90,8 @@ class Site {
 public:
     Site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
          const SiteOptions &options)
-        : inventory_(inventory), dir_(dir), options_(options), layout_(site_layout(inventory))
+        : inventory_(inventory), dir_(dir), options_(options), layout_(site_layout(inventory)),
+          plots_(dir + "/.plots", PlotFormat::svg)
     {
         for (const Finding &f : findings) {
             by_epoch_[{f.codes, f.start}].push_back(&f);
@@ -112,6 +113,7 @@ public:
                     if (written_.insert(c.get()).second) channel_page(*c, s);
         }
         index_page();
+        plots_.finish();
         return summary_;
     }
 
@@ -128,7 +130,7 @@ private:
 
     void file(const std::string &path, const std::string &text)
     {
-        OutputFile out(dir_ + "/" + path);
+        OutputFile out(dir_ + "/" + path, Sync::by_caller);
         out.write(text);
         out.commit();
     }
@@ -382,6 +384,8 @@ private:
     std::map<std::pair<std::string, std::string>, std::vector<const Finding *>> by_epoch_;
     Tally all_;
     std::set<const ChannelEpoch *> written_;
+    PlotBatch plots_;  // every plot of the site, drawn by one gnuplot
+    ResponseMemo responses_;  // stage responses shared by the plots
     SiteSummary summary_;
 };
 

@@ -96,7 +96,7 @@ std::string xml_double(double value)
 
 std::string xml_double(const Number &number)
 {
-    return xsd_double_text(number.text) ? number.text : xml_double(number.value);
+    return xsd_double_text(number.text) ? number.text.str() : xml_double(number.value);
 }
 
 namespace {

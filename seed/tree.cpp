@@ -380,7 +380,7 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
         StageBuilder stages(dictionary, *epoch);
         for (++i; i < b052.size() && framed_type(b052[i]) != 52; ++i) {
             stages.add(b052[i]);
-            epoch->response.push_back(b052[i]);
+            epoch->response.push_back(std::move(b052[i]));  // the file's lines are read once
         }
         stages.finish();
         epoch->comments =

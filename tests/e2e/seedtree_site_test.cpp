@@ -21,6 +21,7 @@
 #include "epochs.hpp"
 #include "harness.hpp"
 #include "inventory.hpp"
+#include "plot.hpp"
 #include "site_map.hpp"
 
 using harness::Env;
@@ -232,10 +233,28 @@ TEST_F(SeedtreeSite, DemoSiteIsWholeAndLinked)
     EXPECT_EQ(harness::read_file(site + "/dataless.seed"), harness::read_file(dir / "demo.seed"));
     EXPECT_TRUE(same_files(site + "/resp", dir / "resp"));
 
-    // A second run replaces the site whole, with the same bytes, and leaves nothing beside it.
+    // A second run replaces the site whole, with the same bytes, and leaves
+    // nothing beside it; every plot comes from one gnuplot, however many
+    // channel epochs (a wrapper on PATH counts the starts).
     fs::copy(site, dir / "before", fs::copy_options::recursive);
-    auto again = run("seedtree", {"site", tree, "-o", site, "--with-files"}, fixed_time);
+    fs::create_directories(dir / "bin");
+    harness::write_file(dir / "bin/gnuplot", "#!/bin/sh\necho started >>'" + (dir / "starts") +
+                                                 "'\nexec /usr/bin/gnuplot \"$@\"\n");
+    fs::permissions(dir / "bin/gnuplot", fs::perms::owner_all);
+    Env counted = fixed_time;
+    counted["PATH"] = (dir / "bin") + ":/usr/bin:/bin";
+    auto again = run("seedtree", {"site", tree, "-o", site, "--with-files"}, counted);
     ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(same_files(site, dir / "before"));
+    EXPECT_EQ(harness::read_file(dir / "starts"), "started\n");
+    EXPECT_EQ(leftovers(shared->path()), 0u);
+
+    // A gnuplot that fails part-way: the run fails with its words, and the site stays as it was.
+    harness::write_file(dir / "bin/gnuplot", "#!/bin/sh\nhead -c 20000 >/dev/null\necho 'no more plots' >&2\nexit 1\n");
+    auto failed = run("seedtree", {"site", tree, "-o", site, "--with-files"}, counted);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("gnuplot"), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("no more plots"), std::string::npos) << failed.err;
     EXPECT_TRUE(same_files(site, dir / "before"));
     EXPECT_EQ(leftovers(shared->path()), 0u);
 }
@@ -388,6 +407,31 @@ TEST(SiteMap, FramesTheStations)
         EXPECT_GT(v, 60);
         EXPECT_LT(v, 802);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A site's SVG made smaller keeps every text and the drawing to a tenth of
+// a pixel: numbers inside tags rounded (carries too), empty groups and
+// default caps and joins gone, texts untouched even where they look like
+// markup's numbers.
+TEST(PlotSvg, CompactedKeepsTextsAndRoundsOnlyCoordinates)
+{
+    const std::string svg = "<?xml version=\"1.0\"?>\n<svg width=\"1100\">\n"
+                            "<g fill=\"none\" color=\"gray\" stroke-width=\"0.50\" stroke-linecap=\"butt\" "
+                            "stroke-linejoin=\"miter\">\n</g>\n"
+                            "<g fill=\"none\" stroke-width=\"1.00\" stroke-linecap=\"butt\">\n"
+                            "\t<path stroke='rgb( 31, 119, 180)'  d='M9.96,1.25 L99.95,0.04 M-1.25,3.144\n"
+                            "\t\tL1e+05,2.50'/>\t<g transform=\"translate(550.00,19.23)\">\n"
+                            "\t\t<text>Nyquist 12.35 Hz d='1.25' &lt;g&gt;</text>\n\t</g>\n</g>\n</svg>\n";
+    EXPECT_EQ(seed::compact_svg(svg),
+              "<?xml version=\"1.0\"?>\n<svg width=\"1100\">\n"
+              "<g fill=\"none\" stroke-width=\"1.0\">\n"
+              "<path stroke='rgb( 31, 119, 180)'  d='M10.0,1.3 L100.0,0.0 M-1.25,3.144\n"
+              "L1e+05,2.5'/>\t<g transform=\"translate(550.0,19.2)\">\n"
+              "<text>Nyquist 12.35 Hz d='1.25' &lt;g&gt;</text>\n</g>\n</g>\n</svg>\n");
 }
 
 }  // namespace
