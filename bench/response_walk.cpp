@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "spine.hpp"
+#include "generator/spine.hpp"
 
 namespace {
 

@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.hpp"
-#include "db/database.hpp"
-#include "db/session.hpp"
+#include "common/db/connection.hpp"
+#include "common/db/database.hpp"
+#include "common/db/session.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "batch.hpp"
+#include "drivers/batch.hpp"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "child.hpp"
+#include "drivers/child.hpp"
 
 namespace drivers {
 namespace {

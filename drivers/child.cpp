@@ -1,4 +1,4 @@
-#include "child.hpp"
+#include "drivers/child.hpp"
 
 #include <spawn.h>
 #include <sys/wait.h>

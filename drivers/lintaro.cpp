@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "child.hpp"
-#include "db/date_text.hpp"
-#include "db/session.hpp"
-#include "epoch_listing.hpp"
-#include "run_arguments.hpp"
+#include "drivers/child.hpp"
+#include "common/db/date_text.hpp"
+#include "common/db/session.hpp"
+#include "common/cli/epoch_listing.hpp"
+#include "common/cli/run_arguments.hpp"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "batch.hpp"
-#include "child.hpp"
-#include "db/run_end.hpp"
-#include "request.hpp"
+#include "drivers/batch.hpp"
+#include "drivers/child.hpp"
+#include "common/db/run_end.hpp"
+#include "drivers/request.hpp"
 
 namespace {
 

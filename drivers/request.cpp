@@ -1,9 +1,9 @@
-#include "request.hpp"
+#include "drivers/request.hpp"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "db/run_end.hpp"
+#include "common/db/run_end.hpp"
 
 namespace drivers {
 namespace {

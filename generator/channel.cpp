@@ -2,15 +2,15 @@
 // blockette 59 per channel comment in B059, then the response into B052.
 #include <cstdio>
 
-#include "seed_layout.hpp"
-#include "comment_blockettes.hpp"
-#include "convert_date.hpp"
-#include "record.hpp"
-#include "response_writers.hpp"
-#include "state.hpp"
-#include "tree_file.hpp"
-#include "tree_paths.hpp"
-#include "writers.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/comment_blockettes.hpp"
+#include "generator/convert_date.hpp"
+#include "generator/record.hpp"
+#include "generator/response_writers.hpp"
+#include "generator/state.hpp"
+#include "generator/tree_file.hpp"
+#include "generator/tree_paths.hpp"
+#include "generator/writers.hpp"
 
 namespace quorvex {
 

@@ -1,10 +1,10 @@
-#include "codes.hpp"
+#include "generator/codes.hpp"
 
 #include <cctype>
 #include <cstring>
 
-#include "record.hpp"
-#include "state.hpp"
+#include "generator/record.hpp"
+#include "generator/state.hpp"
 
 namespace quorvex {
 namespace {

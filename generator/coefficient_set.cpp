@@ -1,13 +1,13 @@
-#include "seed_layout.hpp"
-#include "coefficient_set.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/coefficient_set.hpp"
 
 #include <cstdio>
 
-#include "response_limits.hpp"
-#include "run_cache.hpp"
-#include "state.hpp"
-#include "text_util.hpp"
-#include "tree_file.hpp"
+#include "generator/response_limits.hpp"
+#include "generator/run_cache.hpp"
+#include "generator/state.hpp"
+#include "common/cli/text_util.hpp"
+#include "generator/tree_file.hpp"
 
 namespace quorvex {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "record.hpp"
+#include "generator/record.hpp"
 
 namespace quorvex {
 

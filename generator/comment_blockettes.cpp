@@ -1,9 +1,9 @@
-#include "comment_blockettes.hpp"
+#include "generator/comment_blockettes.hpp"
 
-#include "convert_date.hpp"
-#include "record.hpp"
-#include "state.hpp"
-#include "tree_file.hpp"
+#include "generator/convert_date.hpp"
+#include "generator/record.hpp"
+#include "generator/state.hpp"
+#include "generator/tree_file.hpp"
 
 namespace quorvex {
 

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "db/host.hpp"
+#include "common/db/host.hpp"
 
 namespace quorvex {
 

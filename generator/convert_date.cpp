@@ -1,4 +1,4 @@
-#include "convert_date.hpp"
+#include "generator/convert_date.hpp"
 
 #include <cstdio>
 #include <cstring>

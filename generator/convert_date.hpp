@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/session.hpp"
+#include "common/db/session.hpp"
 
 namespace quorvex {
 

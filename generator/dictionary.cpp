@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "seed_layout.hpp"
-#include "coefficient_set.hpp"
-#include "polynomial.hpp"
-#include "record.hpp"
-#include "state.hpp"
-#include "text_util.hpp"
-#include "tree_file.hpp"
-#include "tree_paths.hpp"
-#include "writers.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/coefficient_set.hpp"
+#include "generator/polynomial.hpp"
+#include "generator/record.hpp"
+#include "generator/state.hpp"
+#include "common/cli/text_util.hpp"
+#include "generator/tree_file.hpp"
+#include "generator/tree_paths.hpp"
+#include "generator/writers.hpp"
 
 namespace quorvex {
 namespace {

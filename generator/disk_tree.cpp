@@ -1,4 +1,4 @@
-#include "disk_tree.hpp"
+#include "generator/disk_tree.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "pending_files.hpp"
+#include "common/files/pending_files.hpp"
 
 namespace quorvex {
 namespace {

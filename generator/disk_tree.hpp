@@ -14,7 +14,7 @@
 // with the process on SIGTERM, SIGINT or SIGHUP.
 #pragma once
 
-#include "tree_sink.hpp"
+#include "generator/tree_sink.hpp"
 
 namespace quorvex {
 

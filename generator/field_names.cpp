@@ -1,6 +1,6 @@
 // The names of the blockette fields the generator writes, for messages that
 // name a value's field.
-#include "record.hpp"
+#include "generator/record.hpp"
 
 namespace quorvex {
 namespace {

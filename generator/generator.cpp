@@ -1,14 +1,14 @@
-#include "generator.hpp"
+#include "generator/generator.hpp"
 
 #include <cstring>
 #include <memory>
 
-#include "codes.hpp"
-#include "run_arguments.hpp"
-#include "state.hpp"
-#include "text_util.hpp"
-#include "tree_paths.hpp"
-#include "writers.hpp"
+#include "generator/codes.hpp"
+#include "common/cli/run_arguments.hpp"
+#include "generator/state.hpp"
+#include "common/cli/text_util.hpp"
+#include "generator/tree_paths.hpp"
+#include "generator/writers.hpp"
 
 namespace quorvex {
 namespace {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "db/session.hpp"
-#include "tree_sink.hpp"
+#include "common/db/session.hpp"
+#include "generator/tree_sink.hpp"
 
 namespace quorvex {
 

@@ -1,3 +1,3 @@
-#include "spine.hpp"
+#include "generator/spine.hpp"
 
 int main(int argc, char **argv) { return quorvex::run(argc, argv); }

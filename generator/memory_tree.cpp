@@ -1,4 +1,4 @@
-#include "memory_tree.hpp"
+#include "generator/memory_tree.hpp"
 
 #include <cerrno>
 

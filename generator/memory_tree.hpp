@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tree_sink.hpp"
+#include "generator/tree_sink.hpp"
 
 namespace quorvex {
 

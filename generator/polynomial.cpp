@@ -1,11 +1,11 @@
-#include "seed_layout.hpp"
-#include "polynomial.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/polynomial.hpp"
 
 #include <cstdint>
 
-#include "record.hpp"
-#include "response_limits.hpp"
-#include "state.hpp"
+#include "generator/record.hpp"
+#include "generator/response_limits.hpp"
+#include "generator/state.hpp"
 
 namespace quorvex {
 

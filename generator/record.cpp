@@ -1,4 +1,4 @@
-#include "record.hpp"
+#include "generator/record.hpp"
 
 #include <cctype>
 #include <charconv>

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <map>
 
-#include "response_writers.hpp"
-#include "state.hpp"
-#include "writers.hpp"
+#include "generator/response_writers.hpp"
+#include "generator/state.hpp"
+#include "generator/writers.hpp"
 
 namespace quorvex {
 

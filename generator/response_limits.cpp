@@ -1,4 +1,4 @@
-#include "response_limits.hpp"
+#include "generator/response_limits.hpp"
 
 namespace quorvex {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "record.hpp"
+#include "generator/record.hpp"
 
 namespace quorvex {
 

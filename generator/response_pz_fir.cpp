@@ -2,12 +2,12 @@
 #include <string>
 #include <vector>
 
-#include "seed_layout.hpp"
-#include "coefficient_set.hpp"
-#include "response_limits.hpp"
-#include "response_writers.hpp"
-#include "state.hpp"
-#include "tree_file.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/coefficient_set.hpp"
+#include "generator/response_limits.hpp"
+#include "generator/response_writers.hpp"
+#include "generator/state.hpp"
+#include "generator/tree_file.hpp"
 
 namespace quorvex {
 

@@ -1,12 +1,12 @@
 // Blockettes 62, 57, 58 and 60 of the stage walk.
 #include <cstdio>
 
-#include "seed_layout.hpp"
-#include "polynomial.hpp"
-#include "response_limits.hpp"
-#include "response_writers.hpp"
-#include "state.hpp"
-#include "tree_file.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/polynomial.hpp"
+#include "generator/response_limits.hpp"
+#include "generator/response_writers.hpp"
+#include "generator/state.hpp"
+#include "generator/tree_file.hpp"
 
 namespace quorvex {
 

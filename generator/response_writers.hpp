@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "db/host.hpp"
+#include "common/db/host.hpp"
 
 namespace quorvex {
 

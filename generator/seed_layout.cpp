@@ -1,10 +1,10 @@
-#include "seed_layout.hpp"
+#include "generator/seed_layout.hpp"
 
 #include <algorithm>
 #include <cctype>
 
-#include "record.hpp"
-#include "response_limits.hpp"
+#include "generator/record.hpp"
+#include "generator/response_limits.hpp"
 
 namespace quorvex {
 

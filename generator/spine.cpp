@@ -1,14 +1,14 @@
-#include "spine.hpp"
+#include "generator/spine.hpp"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "disk_tree.hpp"
-#include "epoch_listing.hpp"
-#include "generator.hpp"
-#include "run_arguments.hpp"
+#include "generator/disk_tree.hpp"
+#include "common/cli/epoch_listing.hpp"
+#include "generator/generator.hpp"
+#include "common/cli/run_arguments.hpp"
 
 namespace quorvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "state.hpp"
+#include "generator/state.hpp"
 
 #include <cstdarg>
 

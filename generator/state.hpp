@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "db/session.hpp"
+#include "common/db/session.hpp"
 
 namespace quorvex {
 

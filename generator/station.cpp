@@ -2,16 +2,16 @@
 // run in modes "a" and "s".
 #include <cstdio>
 
-#include "seed_layout.hpp"
-#include "codes.hpp"
-#include "comment_blockettes.hpp"
-#include "convert_date.hpp"
-#include "record.hpp"
-#include "state.hpp"
-#include "text_util.hpp"
-#include "tree_file.hpp"
-#include "tree_paths.hpp"
-#include "writers.hpp"
+#include "generator/seed_layout.hpp"
+#include "generator/codes.hpp"
+#include "generator/comment_blockettes.hpp"
+#include "generator/convert_date.hpp"
+#include "generator/record.hpp"
+#include "generator/state.hpp"
+#include "common/cli/text_util.hpp"
+#include "generator/tree_file.hpp"
+#include "generator/tree_paths.hpp"
+#include "generator/writers.hpp"
 
 namespace quorvex {
 

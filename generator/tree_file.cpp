@@ -1,9 +1,9 @@
-#include "tree_file.hpp"
+#include "generator/tree_file.hpp"
 
 #include <cerrno>
 #include <cstring>
 
-#include "state.hpp"
+#include "generator/state.hpp"
 
 namespace quorvex {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "db/session.hpp"
-#include "record.hpp"
-#include "tree_sink.hpp"
+#include "common/db/session.hpp"
+#include "generator/record.hpp"
+#include "generator/tree_sink.hpp"
 
 namespace quorvex {
 

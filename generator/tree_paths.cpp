@@ -1,4 +1,4 @@
-#include "tree_paths.hpp"
+#include "generator/tree_paths.hpp"
 
 namespace quorvex {
 

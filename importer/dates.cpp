@@ -1,8 +1,8 @@
-#include "dates.hpp"
+#include "importer/dates.hpp"
 
 #include <cstdio>
 
-#include "db/date_text.hpp"
+#include "common/db/date_text.hpp"
 
 namespace importer {
 namespace {

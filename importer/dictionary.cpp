@@ -1,9 +1,9 @@
-#include "dictionary.hpp"
+#include "importer/dictionary.hpp"
 
 #include <climits>
 
-#include "message_text.hpp"
-#include "seed_fields.hpp"
+#include "seed/reader/message_text.hpp"
+#include "importer/seed_fields.hpp"
 
 namespace importer {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "existing_db.hpp"
-#include "sql_output.hpp"
+#include "importer/existing_db.hpp"
+#include "importer/sql_output.hpp"
 
 namespace importer {
 

@@ -1,13 +1,13 @@
-#include "existing_db.hpp"
+#include "importer/existing_db.hpp"
 
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 
-#include "db/database.hpp"
-#include "db/session.hpp"
-#include "seed_fields.hpp"
+#include "common/db/database.hpp"
+#include "common/db/session.hpp"
+#include "importer/seed_fields.hpp"
 
 namespace importer {
 

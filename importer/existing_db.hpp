@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model.hpp"
+#include "importer/model.hpp"
 
 namespace rdb {
 class Database;

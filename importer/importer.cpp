@@ -1,10 +1,10 @@
-#include "importer.hpp"
+#include "importer/importer.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "message_text.hpp"
-#include "seed_fields.hpp"
+#include "seed/reader/message_text.hpp"
+#include "importer/seed_fields.hpp"
 
 namespace importer {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "dictionary.hpp"
-#include "existing_db.hpp"
-#include "sql_output.hpp"
-#include "xml_input.hpp"
+#include "importer/dictionary.hpp"
+#include "importer/existing_db.hpp"
+#include "importer/sql_output.hpp"
+#include "importer/xml_input.hpp"
 
 namespace importer {
 

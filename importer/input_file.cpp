@@ -1,4 +1,4 @@
-#include "input_file.hpp"
+#include "importer/input_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "errors.hpp"
+#include "importer/errors.hpp"
 
 namespace importer {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dates.hpp"
-#include "errors.hpp"
+#include "importer/dates.hpp"
+#include "importer/errors.hpp"
 
 namespace importer {
 

@@ -1,6 +1,6 @@
-#include "seed_fields.hpp"
+#include "importer/seed_fields.hpp"
 
-#include "record.hpp"
+#include "generator/record.hpp"
 
 #include <algorithm>
 #include <cctype>

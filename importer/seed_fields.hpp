@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "model.hpp"
-#include "seed_layout.hpp"
+#include "importer/model.hpp"
+#include "generator/seed_layout.hpp"
 
 namespace importer {
 

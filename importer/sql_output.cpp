@@ -1,4 +1,4 @@
-#include "sql_output.hpp"
+#include "importer/sql_output.hpp"
 
 #include <unistd.h>
 
@@ -9,9 +9,9 @@
 #include <csignal>
 #include <cstring>
 
-#include "errors.hpp"
-#include "error.hpp"
-#include "output_file.hpp"
+#include "importer/errors.hpp"
+#include "seed/reader/error.hpp"
+#include "seed/files/output_file.hpp"
 
 namespace importer {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output_target.hpp"
+#include "seed/files/output_target.hpp"
 
 namespace importer {
 

@@ -16,13 +16,13 @@
 #include <memory>
 #include <new>
 
-#include "existing_db.hpp"
-#include "importer.hpp"
-#include "input_file.hpp"
-#include "message_text.hpp"
-#include "output_target.hpp"
-#include "sql_output.hpp"
-#include "xml_input.hpp"
+#include "importer/existing_db.hpp"
+#include "importer/importer.hpp"
+#include "importer/input_file.hpp"
+#include "seed/reader/message_text.hpp"
+#include "seed/files/output_target.hpp"
+#include "importer/sql_output.hpp"
+#include "importer/xml_input.hpp"
 #include "common/cli/command_line.hpp"
 
 namespace {

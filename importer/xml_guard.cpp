@@ -1,4 +1,4 @@
-#include "xml_guard.hpp"
+#include "importer/xml_guard.hpp"
 
 namespace importer {
 

@@ -1,4 +1,4 @@
-#include "xml_input.hpp"
+#include "importer/xml_input.hpp"
 
 #include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
@@ -12,10 +12,10 @@
 #include <cstring>
 #include <limits>
 
-#include "message_text.hpp"
-#include "stationxml_vocabulary.hpp"
-#include "seed_layout.hpp"
-#include "xml_guard.hpp"
+#include "seed/reader/message_text.hpp"
+#include "seed/reader/stationxml_vocabulary.hpp"
+#include "generator/seed_layout.hpp"
+#include "importer/xml_guard.hpp"
 
 namespace importer {
 

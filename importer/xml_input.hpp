@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "input_file.hpp"
-#include "model.hpp"
+#include "importer/input_file.hpp"
+#include "importer/model.hpp"
 
 namespace importer {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "response_sequence.hpp"
-#include "search_text.hpp"
-#include "standard_output.hpp"
-#include "text_util.hpp"
+#include "reports/response_sequence.hpp"
+#include "reports/search_text.hpp"
+#include "common/cli/standard_output.hpp"
+#include "common/cli/text_util.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "response_sequence.hpp"
+#include "reports/response_sequence.hpp"
 
 #include <cstdio>
 

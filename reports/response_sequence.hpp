@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "db/session.hpp"
+#include "common/db/session.hpp"
 
 namespace reports {
 

@@ -1,4 +1,4 @@
-#include "search_text.hpp"
+#include "reports/search_text.hpp"
 
 #include <cstdio>
 

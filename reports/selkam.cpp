@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "response_sequence.hpp"
-#include "standard_output.hpp"
-#include "text_util.hpp"
+#include "reports/response_sequence.hpp"
+#include "common/cli/standard_output.hpp"
+#include "common/cli/text_util.hpp"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "commands.hpp"
-#include "db/session.hpp"
-#include "document_outputs.hpp"
-#include "error.hpp"
-#include "export.hpp"
-#include "fields.hpp"
-#include "run_time.hpp"
-#include "tree_output.hpp"
+#include "respdb/commands.hpp"
+#include "common/db/session.hpp"
+#include "respdb/document_outputs.hpp"
+#include "seed/reader/error.hpp"
+#include "respdb/export.hpp"
+#include "seed/reader/fields.hpp"
+#include "seed/writers/run_time.hpp"
+#include "respdb/tree_output.hpp"
 
 namespace respdb {
 namespace {

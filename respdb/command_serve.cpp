@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "commands.hpp"
-#include "db/session.hpp"
-#include "http_service.hpp"
+#include "respdb/commands.hpp"
+#include "common/db/session.hpp"
+#include "respdb/http_service.hpp"
 
 namespace respdb {
 namespace {

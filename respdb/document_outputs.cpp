@@ -1,10 +1,10 @@
-#include "document_outputs.hpp"
+#include "respdb/document_outputs.hpp"
 
 #include <cerrno>
 #include <cstring>
 
-#include "error.hpp"
-#include "output_file.hpp"
+#include "seed/reader/error.hpp"
+#include "seed/files/output_file.hpp"
 
 namespace respdb {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "export.hpp"
-#include "inventory.hpp"
-#include "output_file.hpp"
-#include "output_target.hpp"
-#include "stationxml.hpp"
-#include "volume.hpp"
+#include "respdb/export.hpp"
+#include "seed/reader/inventory.hpp"
+#include "seed/files/output_file.hpp"
+#include "seed/files/output_target.hpp"
+#include "seed/writers/stationxml.hpp"
+#include "seed/writers/volume.hpp"
 
 namespace respdb {
 

@@ -1,4 +1,4 @@
-#include "export.hpp"
+#include "respdb/export.hpp"
 
 #include <atomic>
 #include <condition_variable>
@@ -7,9 +7,9 @@
 #include <optional>
 #include <thread>
 
-#include "generator.hpp"
-#include "memory_tree.hpp"
-#include "progress.hpp"
+#include "generator/generator.hpp"
+#include "generator/memory_tree.hpp"
+#include "respdb/progress.hpp"
 
 namespace respdb {
 namespace {

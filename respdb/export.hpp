@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "selection.hpp"
-#include "station_tree.hpp"
+#include "respdb/selection.hpp"
+#include "respdb/station_tree.hpp"
 
 namespace respdb {
 

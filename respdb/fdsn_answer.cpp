@@ -1,4 +1,4 @@
-#include "fdsn_answer.hpp"
+#include "respdb/fdsn_answer.hpp"
 
 #include <algorithm>
 #include <map>
@@ -6,11 +6,11 @@
 #include <set>
 #include <tuple>
 
-#include "document_outputs.hpp"
-#include "error.hpp"
-#include "export.hpp"
-#include "fdsn_text.hpp"
-#include "stationxml.hpp"
+#include "respdb/document_outputs.hpp"
+#include "seed/reader/error.hpp"
+#include "respdb/export.hpp"
+#include "respdb/fdsn_text.hpp"
+#include "seed/writers/stationxml.hpp"
 
 namespace respdb::fdsn {
 namespace {

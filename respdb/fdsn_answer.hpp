@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "db/session.hpp"
-#include "fdsn_query.hpp"
-#include "plan.hpp"
-#include "station_tree.hpp"
+#include "common/db/session.hpp"
+#include "respdb/fdsn_query.hpp"
+#include "respdb/plan.hpp"
+#include "respdb/station_tree.hpp"
 
 namespace respdb::fdsn {
 

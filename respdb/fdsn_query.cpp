@@ -1,4 +1,4 @@
-#include "fdsn_query.hpp"
+#include "respdb/fdsn_query.hpp"
 
 #include <cctype>
 #include <cmath>

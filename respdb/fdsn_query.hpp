@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "selection.hpp"
-#include "stationxml.hpp"
+#include "respdb/selection.hpp"
+#include "seed/writers/stationxml.hpp"
 
 namespace respdb::fdsn {
 

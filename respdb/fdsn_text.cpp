@@ -1,7 +1,7 @@
-#include "fdsn_text.hpp"
+#include "respdb/fdsn_text.hpp"
 
-#include "epochs.hpp"
-#include "unit_names.hpp"
+#include "seed/reader/epochs.hpp"
+#include "seed/reader/unit_names.hpp"
 
 namespace respdb::fdsn {
 namespace {

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "inventory.hpp"
-#include "stationxml.hpp"
+#include "seed/reader/inventory.hpp"
+#include "seed/writers/stationxml.hpp"
 
 namespace respdb::fdsn {
 

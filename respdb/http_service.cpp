@@ -1,4 +1,4 @@
-#include "http_service.hpp"
+#include "respdb/http_service.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
@@ -25,9 +25,9 @@
 #include <set>
 #include <thread>
 
-#include "fdsn_query.hpp"
-#include "run_time.hpp"
-#include "service_pages.hpp"
+#include "respdb/fdsn_query.hpp"
+#include "seed/writers/run_time.hpp"
+#include "respdb/service_pages.hpp"
 
 namespace respdb {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <string>
 
-#include "fdsn_answer.hpp"
+#include "respdb/fdsn_answer.hpp"
 
 namespace respdb {
 

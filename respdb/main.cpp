@@ -13,7 +13,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "commands.hpp"
+#include "respdb/commands.hpp"
 #include "common/cli/command_line.hpp"
 
 namespace {

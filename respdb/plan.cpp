@@ -1,11 +1,11 @@
-#include "plan.hpp"
+#include "respdb/plan.hpp"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <tuple>
 
-#include "db/date_text.hpp"
+#include "common/db/date_text.hpp"
 
 namespace respdb {
 namespace {

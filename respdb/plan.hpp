@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "db/session.hpp"
-#include "selection.hpp"
+#include "common/db/session.hpp"
+#include "respdb/selection.hpp"
 
 namespace respdb {
 

@@ -1,4 +1,4 @@
-#include "progress.hpp"
+#include "respdb/progress.hpp"
 
 #include <cstdio>
 #include <string>

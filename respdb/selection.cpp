@@ -1,8 +1,8 @@
-#include "selection.hpp"
+#include "respdb/selection.hpp"
 
 #include <cctype>
 
-#include "db/date_text.hpp"
+#include "common/db/date_text.hpp"
 
 namespace respdb {
 namespace {

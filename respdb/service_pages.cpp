@@ -1,6 +1,6 @@
-#include "service_pages.hpp"
+#include "respdb/service_pages.hpp"
 
-#include "fdsn_query.hpp"
+#include "respdb/fdsn_query.hpp"
 
 namespace respdb {
 

@@ -1,7 +1,7 @@
-#include "station_tree.hpp"
+#include "respdb/station_tree.hpp"
 
-#include "generator.hpp"
-#include "memory_tree.hpp"
+#include "generator/generator.hpp"
+#include "generator/memory_tree.hpp"
 
 namespace respdb {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "db/session.hpp"
-#include "inventory.hpp"
-#include "plan.hpp"
-#include "run_cache.hpp"
+#include "common/db/session.hpp"
+#include "seed/reader/inventory.hpp"
+#include "respdb/plan.hpp"
+#include "generator/run_cache.hpp"
 
 namespace respdb {
 

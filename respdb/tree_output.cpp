@@ -1,4 +1,4 @@
-#include "tree_output.hpp"
+#include "respdb/tree_output.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "export.hpp"
+#include "respdb/export.hpp"
 
 namespace respdb {
 

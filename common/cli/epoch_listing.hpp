@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "db/session.hpp"
+#include "common/db/session.hpp"
 
 namespace rdb {
 

@@ -1,9 +1,9 @@
-#include "run_arguments.hpp"
+#include "common/cli/run_arguments.hpp"
 
 #include <cstdio>
 #include <cstring>
 
-#include "text_util.hpp"
+#include "common/cli/text_util.hpp"
 
 namespace rdb {
 

@@ -1,4 +1,4 @@
-#include "standard_output.hpp"
+#include "common/cli/standard_output.hpp"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "text_util.hpp"
+#include "common/cli/text_util.hpp"
 
 #include <cctype>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "connection.hpp"
+#include "common/db/connection.hpp"
 
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sqlite_functions.hpp"
+#include "common/db/sqlite_functions.hpp"
 
 namespace rdb {
 namespace {

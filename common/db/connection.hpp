@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "statement_text.hpp"
+#include "common/db/statement_text.hpp"
 
 namespace soci {
 class session;

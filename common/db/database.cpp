@@ -1,4 +1,4 @@
-#include "database.hpp"
+#include "common/db/database.hpp"
 
 #include <soci/soci.h>
 
@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "connection.hpp"
-#include "date_text.hpp"
-#include "number_text.hpp"
-#include "statement_text.hpp"
+#include "common/db/connection.hpp"
+#include "common/db/date_text.hpp"
+#include "common/db/number_text.hpp"
+#include "common/db/statement_text.hpp"
 
 namespace rdb {
 

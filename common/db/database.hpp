@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "host.hpp"
-#include "status.hpp"
+#include "common/db/host.hpp"
+#include "common/db/status.hpp"
 
 namespace rdb {
 

@@ -1,4 +1,4 @@
-#include "date_text.hpp"
+#include "common/db/date_text.hpp"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "number_text.hpp"
+#include "common/db/number_text.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "session.hpp"
+#include "common/db/session.hpp"
 
 #include <cstdarg>
 #include <cstdio>

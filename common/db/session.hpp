@@ -8,8 +8,8 @@
 #include <string>
 #include <type_traits>
 
-#include "database.hpp"
-#include "run_end.hpp"
+#include "common/db/database.hpp"
+#include "common/db/run_end.hpp"
 
 namespace rdb {
 

@@ -1,4 +1,4 @@
-#include "sqlite_functions.hpp"
+#include "common/db/sqlite_functions.hpp"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "date_text.hpp"
+#include "common/db/date_text.hpp"
 
 namespace rdb {
 namespace {

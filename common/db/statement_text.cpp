@@ -1,4 +1,4 @@
-#include "statement_text.hpp"
+#include "common/db/statement_text.hpp"
 
 #include <cctype>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "pending_files.hpp"
+#include "common/files/pending_files.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 namespace {
 

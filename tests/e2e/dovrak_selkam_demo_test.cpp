@@ -1,7 +1,7 @@
 // Both reports on the demo database, as the README runs them.
 #include <gtest/gtest.h>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::run;
 

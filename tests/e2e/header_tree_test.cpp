@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::sorted_lines;

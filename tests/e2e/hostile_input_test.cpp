@@ -21,7 +21,7 @@
 #include <functional>
 #include <map>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::RunResult;

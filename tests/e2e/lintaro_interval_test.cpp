@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::run;

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::run;

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::run;

@@ -21,7 +21,7 @@
 #include <sstream>
 #include <thread>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 extern char **environ;
 

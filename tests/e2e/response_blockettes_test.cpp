@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 

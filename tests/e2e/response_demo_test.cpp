@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::run;
 

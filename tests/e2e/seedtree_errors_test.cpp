@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::run;
 

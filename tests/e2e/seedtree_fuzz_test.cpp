@@ -7,8 +7,8 @@
 #include <map>
 #include <random>
 
-#include "harness.hpp"
-#include "inventory.hpp"
+#include "tests/support/harness.hpp"
+#include "seed/reader/inventory.hpp"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::Env;
 using harness::run;

@@ -18,11 +18,11 @@
 #include <set>
 #include <sstream>
 
-#include "epochs.hpp"
-#include "harness.hpp"
-#include "inventory.hpp"
-#include "plot.hpp"
-#include "site_map.hpp"
+#include "seed/reader/epochs.hpp"
+#include "tests/support/harness.hpp"
+#include "seed/reader/inventory.hpp"
+#include "seed/analysis/plot.hpp"
+#include "seed/site/site_map.hpp"
 
 using harness::Env;
 using harness::run;

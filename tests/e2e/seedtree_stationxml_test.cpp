@@ -15,10 +15,10 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "error.hpp"
-#include "harness.hpp"
-#include "stationxml.hpp"
-#include "unit_names.hpp"
+#include "seed/reader/error.hpp"
+#include "tests/support/harness.hpp"
+#include "seed/writers/stationxml.hpp"
+#include "seed/reader/unit_names.hpp"
 
 using harness::Env;
 using harness::run;

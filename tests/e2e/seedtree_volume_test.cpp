@@ -14,8 +14,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "harness.hpp"
-#include "inventory.hpp"
+#include "tests/support/harness.hpp"
+#include "seed/reader/inventory.hpp"
 
 using harness::Env;
 using harness::run;

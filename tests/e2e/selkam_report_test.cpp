@@ -1,7 +1,7 @@
 // selkam on the inventory fixture, compared byte for byte on standard output.
 #include <gtest/gtest.h>
 
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 using harness::run;
 

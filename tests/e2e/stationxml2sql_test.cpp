@@ -17,9 +17,9 @@
 #include <set>
 #include <sstream>
 
-#include "dates.hpp"
-#include "harness.hpp"
-#include "seed_layout.hpp"
+#include "importer/dates.hpp"
+#include "tests/support/harness.hpp"
+#include "generator/seed_layout.hpp"
 
 using harness::Env;
 using harness::run;

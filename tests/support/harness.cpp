@@ -1,4 +1,4 @@
-#include "harness.hpp"
+#include "tests/support/harness.hpp"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>

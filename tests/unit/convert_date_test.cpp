@@ -3,8 +3,8 @@
 #include <tuple>
 
 #include "common/time/calendar.hpp"
-#include "convert_date.hpp"
-#include "harness.hpp"
+#include "generator/convert_date.hpp"
+#include "tests/support/harness.hpp"
 
 TEST(ConvertDate, DatabaseDateToSeedTime)
 {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "db/database.hpp"
-#include "db/session.hpp"
-#include "harness.hpp"
+#include "common/db/database.hpp"
+#include "common/db/session.hpp"
+#include "tests/support/harness.hpp"
 
 using namespace rdb;
 

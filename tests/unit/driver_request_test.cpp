@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "db/run_end.hpp"
-#include "request.hpp"
+#include "common/db/run_end.hpp"
+#include "drivers/request.hpp"
 
 using namespace drivers;
 

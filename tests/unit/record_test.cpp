@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "record.hpp"
+#include "generator/record.hpp"
 
 using quorvex::Record;
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "harness.hpp"
-#include "response_sequence.hpp"
+#include "tests/support/harness.hpp"
+#include "reports/response_sequence.hpp"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The hardware search's pattern translation and statement texts.
 #include <gtest/gtest.h>
 
-#include "search_text.hpp"
+#include "reports/search_text.hpp"
 
 namespace {
 

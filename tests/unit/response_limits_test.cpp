@@ -4,8 +4,8 @@
 #include <cfloat>
 #include <limits>
 
-#include "record.hpp"
-#include "response_limits.hpp"
+#include "generator/record.hpp"
+#include "generator/response_limits.hpp"
 
 using namespace quorvex;
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "disk_tree.hpp"
-#include "harness.hpp"
-#include "state.hpp"
-#include "writers.hpp"
+#include "generator/disk_tree.hpp"
+#include "tests/support/harness.hpp"
+#include "generator/state.hpp"
+#include "generator/writers.hpp"
 
 using namespace quorvex;
 

@@ -1,8 +1,8 @@
 // Field readers, blockette layouts and record packing at their limits.
 #include <gtest/gtest.h>
 
-#include "blockettes.hpp"
-#include "volume.hpp"
+#include "seed/reader/blockettes.hpp"
+#include "seed/writers/volume.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "db/statement_text.hpp"
+#include "common/db/statement_text.hpp"
 
 using namespace rdb;
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "db/date_text.hpp"
-#include "run_arguments.hpp"
-#include "text_util.hpp"
+#include "common/db/date_text.hpp"
+#include "common/cli/run_arguments.hpp"
+#include "common/cli/text_util.hpp"
 
 using namespace rdb;
 

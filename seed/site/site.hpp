@@ -1,0 +1,64 @@
+// A static web site of a header tree: what an operator shows of a network
+// without blockettes. index.html has the networks, a map and a table of
+// station epochs; each station has a page of its epochs, comments and
+// channel epochs; each channel epoch a page of its stages, its Bode plot
+// and its check findings. Pages link to each other and to the files
+// written alongside by relative links only, and need nothing but the one
+// stylesheet: the folder can be moved or served from anywhere.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "seed/analysis/check.hpp"
+#include "seed/reader/inventory.hpp"
+
+namespace seed {
+
+struct SiteOptions {
+    std::string title;      // of every page; empty: "Network XY" (or the codes of several)
+    std::string generator;  // "seedtree 1.0.0", in the footer and <meta name="generator">
+    long long created = 0;  // seconds since 1970, in the footer
+    bool plots = true;      // a Bode plot per channel epoch, drawn by gnuplot
+    // Files already in the site's directory, linked from the pages; empty: none.
+    std::string stationxml;  // "stations.xml"
+    std::string volume;      // "dataless.seed"
+    std::string resp;        // directory of the RESP files, named as resp_file_name() names them
+};
+
+struct SiteSummary {
+    std::size_t pages = 0;  // HTML pages
+    std::size_t plots = 0;  // SVG plots
+    std::size_t unplotted = 0;  // channel epochs whose response cannot be drawn (the page says why)
+};
+
+// Writes the site into dir, an existing directory: index.html,
+// style.css, one directory per station with its index.html, and per
+// channel epoch a page and its plot. findings: check_inventory's.
+// Error when a file cannot be written or gnuplot cannot draw. Files are
+// written with Sync::by_caller: the caller syncs before it shows the site.
+SiteSummary write_site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
+                       const SiteOptions &options);
+
+// The site's paths (relative to its root), for writers and tests:
+// "HILL.XY/index.html", "HILL.XY/BHZ._2003-182.html". Names come from
+// html::file_name, so no code makes a path outside the site; two codes
+// that would give one name get "-2", "-3", ... in inventory order.
+struct SiteLayout {
+    struct Station {
+        std::string codes;  // STA.NET
+        std::string page;
+        std::vector<const StationEpoch *> epochs;  // in tree order
+    };
+    std::vector<Station> stations;  // in inventory order
+    std::map<const ChannelEpoch *, std::string> channels;  // the page of each channel epoch
+
+    // The page of a channel epoch; its plot is the page's name with ".svg".
+    const std::string &page_of(const ChannelEpoch *epoch) const { return channels.at(epoch); }
+};
+
+SiteLayout site_layout(const Inventory &inventory);
+
+}  // namespace seed
