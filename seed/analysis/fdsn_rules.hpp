@@ -2,8 +2,8 @@
 // submission (rules numbered 101 to 425, published with the FDSN's
 // validator), as check rules "fdsn-NNN" with the validator's severity: the
 // ones a header tree can break, judged on what `seedtree stationxml` and
-// `seedtree volume` write of it. The README's rule table says which rules
-// cannot apply to a tree and why.
+// `seedtree volume` write of it. The rule table in docs/seedtree-check.md
+// says which rules cannot apply to a tree and why.
 //
 // Channels that the validator exempts are exempt here too: state-of-health
 // channel codes and channels flagged H, F or M (HEALTH, FLAG, MAINTENANCE)

@@ -2,8 +2,8 @@
 // go through a streaming writer (xml_writer.hpp): no document is built in
 // memory.
 //
-// The mapping, element by element, is in the README ("seedtree
-// stationxml"); in short: one Network per network code, one Station per
+// The mapping, element by element, is in docs/seedtree-stationxml.md;
+// in short: one Network per network code, one Station per
 // station epoch, one Channel per channel epoch under every station epoch
 // it overlaps (its dates clipped to that epoch), and its Response stage by
 // stage, unit names spelled as validators accept them (unit_names.hpp).

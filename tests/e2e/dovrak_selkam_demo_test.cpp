@@ -1,4 +1,4 @@
-// Both reports on the demo database, as the README runs them.
+// Both reports on the demo database, as docs/reports.md runs them.
 #include <gtest/gtest.h>
 
 #include "tests/support/harness.hpp"
