@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "seed/analysis/finding_text.hpp"
 #include "seed/reader/epochs.hpp"
 #include "seed/analysis/fdsn_rules.hpp"
 #include "seed/analysis/response.hpp"
@@ -59,12 +60,7 @@ const std::vector<CheckRule> &check_rules()
 
 namespace {
 
-std::string number(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
+using finding_text::number;
 
 std::string percent(double relative)
 {
@@ -73,7 +69,7 @@ std::string percent(double relative)
     return text;
 }
 
-std::string stage_name(int number) { return "stage " + std::to_string(number); }
+using finding_text::stage_name;
 
 // The kind of a filter as the tree holds it, for messages.
 std::string filter_kind(const Filter &filter)

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <string_view>
 
+#include "seed/analysis/finding_text.hpp"
 #include "seed/reader/epochs.hpp"
 #include "seed/analysis/response.hpp"
 #include "seed/reader/unit_names.hpp"
@@ -64,16 +65,11 @@ const std::vector<CheckRule> &fdsn_rules()
 
 namespace {
 
-std::string number(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
+using finding_text::number;
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-std::string stage_name(int number) { return "stage " + std::to_string(number); }
+using finding_text::stage_name;
 
 bool capitals_and_digits(std::string_view code, std::size_t least, std::size_t most)
 {

@@ -1,5 +1,5 @@
 // A small streaming XML writer for the StationXML documents: elements,
-// attributes and text, escaped per the XML specification, indented two
+// attributes and text, escaped as XML 1.0 requires, indented two
 // spaces a level, each element's text on its line. Well-formedness holds by
 // construction: every start has its end (end() closes the innermost), an
 // attribute can only follow its start, names are the writer's own literals.
