@@ -329,11 +329,13 @@ int run_gnuplot(const Scratch &script, const Scratch &image, const Scratch &erro
     return status;
 }
 
-std::string first_lines(const Scratch &errors, std::size_t max_lines)
+// The first non-empty lines (up to max_lines) of a file of gnuplot's
+// messages, joined by "; ", trailing blanks off and, with strip_lead,
+// leading ones too.
+std::string first_lines_in(int fd, std::size_t max_lines, bool strip_lead)
 {
-    errors.rewind();
     std::string text(4096, '\0');
-    ssize_t n = ::read(errors.fd(), text.data(), text.size());
+    ssize_t n = ::pread(fd, text.data(), text.size(), 0);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     std::string out;
     std::size_t lines = 0, at = 0;
@@ -343,11 +345,17 @@ std::string first_lines(const Scratch &errors, std::size_t max_lines)
         std::string line = text.substr(at, end - at);
         at = end + 1;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (line.empty()) continue;
-        out += (out.empty() ? "" : "; ") + line;
+        std::size_t lead = strip_lead ? line.find_first_not_of(' ') : 0;
+        if (line.empty() || lead == std::string::npos) continue;
+        out += (out.empty() ? "" : "; ") + line.substr(lead);
         ++lines;
     }
     return out;
+}
+
+std::string first_lines(const Scratch &errors, std::size_t max_lines)
+{
+    return first_lines_in(errors.fd(), max_lines, false);
 }
 
 }  // namespace
@@ -386,23 +394,7 @@ namespace {
 // The first lines gnuplot wrote into a file of its messages.
 std::string first_lines_of(std::FILE *file, std::size_t max_lines)
 {
-    std::string text(4096, '\0');
-    ssize_t n = ::pread(::fileno(file), text.data(), text.size(), 0);
-    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    std::string out;
-    std::size_t lines = 0, at = 0;
-    while (lines < max_lines && at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        std::size_t lead = line.find_first_not_of(' ');
-        if (lead == std::string::npos) continue;
-        out += (out.empty() ? "" : "; ") + line.substr(lead);
-        ++lines;
-    }
-    return out;
+    return first_lines_in(::fileno(file), max_lines, true);
 }
 
 std::string drawing_name(std::size_t index, PlotFormat format)
