@@ -74,7 +74,4 @@ std::size_t formatted_size(const char *format, ...) __attribute__((format(printf
 // beyond ASCII as escapes (\n, \x7f).
 std::string printable_text(std::string_view text);
 
-// The name of field number field of a blockette ("local depth"), or "".
-const char *field_name(int blockette, int field);
-
 }  // namespace quorvex

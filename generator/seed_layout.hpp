@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/seed/field_table.hpp"
+
 #define SEED_B050_LATITUDE "%10.6f"
 #define SEED_B050_LONGITUDE "%11.6f"
 #define SEED_B050_ELEVATION "%7.1f"
@@ -55,30 +57,49 @@ struct RealLayout {
     int width;
 };
 
+// The width a conversion such as "%10.6f" gives, 0 when it names none.
+constexpr int conversion_width(const char *format)
+{
+    int width = 0;
+    if (*format == '%') ++format;
+    while (*format >= '0' && *format <= '9') width = width * 10 + (*format++ - '0');
+    return width;
+}
+
+// A real field's layout, its width the field table's; the conversion must
+// give that width, or nothing builds.
+constexpr RealLayout real_layout(int blockette, int field, const char *format)
+{
+    const seed_field::Field *f = seed_field::find_constant(blockette, field);
+    if (!f || f->variable() || conversion_width(format) != f->width)
+        throw "the conversion does not give the field table's width";  // not a constant: a compile error
+    return {blockette, field, format, f->width};
+}
+
 namespace layout {
-inline constexpr RealLayout station_latitude{50, 4, SEED_B050_LATITUDE, 10};
-inline constexpr RealLayout station_longitude{50, 5, SEED_B050_LONGITUDE, 11};
-inline constexpr RealLayout station_elevation{50, 6, SEED_B050_ELEVATION, 7};
-inline constexpr RealLayout latitude{52, 10, SEED_B052_LATITUDE, 10};
-inline constexpr RealLayout longitude{52, 11, SEED_B052_LONGITUDE, 11};
-inline constexpr RealLayout elevation{52, 12, SEED_B052_ELEVATION, 7};
-inline constexpr RealLayout depth{52, 13, SEED_B052_DEPTH, 5};
-inline constexpr RealLayout azimuth{52, 14, SEED_B052_AZIMUTH, 5};
-inline constexpr RealLayout dip{52, 15, SEED_B052_DIP, 5};
-inline constexpr RealLayout sample_rate{52, 18, SEED_B052_SAMPLE_RATE, 10};
-inline constexpr RealLayout clock_drift{52, 19, SEED_B052_CLOCK_DRIFT, 10};
-inline constexpr RealLayout normalization{53, 7, SEED_B053_NORMALIZATION, 12};
-inline constexpr RealLayout normalization_frequency{53, 8, SEED_B053_FREQUENCY, 12};
-inline constexpr RealLayout pole_zero{53, 10, SEED_B053_ROOT, 12};
-inline constexpr RealLayout fir_coefficient{61, 9, SEED_FIR_COEFFICIENT, 14};
-inline constexpr RealLayout decimation_rate{57, 4, SEED_B057_RATE, 10};
-inline constexpr RealLayout delay{57, 7, SEED_B057_DELAY, 11};
-inline constexpr RealLayout correction{57, 8, SEED_B057_CORRECTION, 11};
-inline constexpr RealLayout gain{58, 4, SEED_B058_GAIN, 12};
-inline constexpr RealLayout gain_frequency{58, 5, SEED_B058_FREQUENCY, 12};
-inline constexpr RealLayout polynomial_bound{62, 11, SEED_POLYNOMIAL_REAL, 12};
-inline constexpr RealLayout polynomial_error{62, 13, SEED_POLYNOMIAL_REAL, 12};
-inline constexpr RealLayout polynomial_coefficient{62, 15, SEED_POLYNOMIAL_REAL, 12};
+inline constexpr RealLayout station_latitude = real_layout(50, 4, SEED_B050_LATITUDE);
+inline constexpr RealLayout station_longitude = real_layout(50, 5, SEED_B050_LONGITUDE);
+inline constexpr RealLayout station_elevation = real_layout(50, 6, SEED_B050_ELEVATION);
+inline constexpr RealLayout latitude = real_layout(52, 10, SEED_B052_LATITUDE);
+inline constexpr RealLayout longitude = real_layout(52, 11, SEED_B052_LONGITUDE);
+inline constexpr RealLayout elevation = real_layout(52, 12, SEED_B052_ELEVATION);
+inline constexpr RealLayout depth = real_layout(52, 13, SEED_B052_DEPTH);
+inline constexpr RealLayout azimuth = real_layout(52, 14, SEED_B052_AZIMUTH);
+inline constexpr RealLayout dip = real_layout(52, 15, SEED_B052_DIP);
+inline constexpr RealLayout sample_rate = real_layout(52, 18, SEED_B052_SAMPLE_RATE);
+inline constexpr RealLayout clock_drift = real_layout(52, 19, SEED_B052_CLOCK_DRIFT);
+inline constexpr RealLayout normalization = real_layout(53, 7, SEED_B053_NORMALIZATION);
+inline constexpr RealLayout normalization_frequency = real_layout(53, 8, SEED_B053_FREQUENCY);
+inline constexpr RealLayout pole_zero = real_layout(53, 10, SEED_B053_ROOT);
+inline constexpr RealLayout fir_coefficient = real_layout(61, 9, SEED_FIR_COEFFICIENT);
+inline constexpr RealLayout decimation_rate = real_layout(57, 4, SEED_B057_RATE);
+inline constexpr RealLayout delay = real_layout(57, 7, SEED_B057_DELAY);
+inline constexpr RealLayout correction = real_layout(57, 8, SEED_B057_CORRECTION);
+inline constexpr RealLayout gain = real_layout(58, 4, SEED_B058_GAIN);
+inline constexpr RealLayout gain_frequency = real_layout(58, 5, SEED_B058_FREQUENCY);
+inline constexpr RealLayout polynomial_bound = real_layout(62, 11, SEED_POLYNOMIAL_REAL);
+inline constexpr RealLayout polynomial_error = real_layout(62, 13, SEED_POLYNOMIAL_REAL);
+inline constexpr RealLayout polynomial_coefficient = real_layout(62, 15, SEED_POLYNOMIAL_REAL);
 }  // namespace layout
 
 // How many zeros and poles one blockette 53 holds.

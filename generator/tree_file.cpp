@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/seed/field_table.hpp"
 #include "generator/state.hpp"
 
 namespace quorvex {
@@ -20,7 +21,7 @@ void write_record(rdb::Sql &sql, TreeFile &file, Record &record)
     // a reader: nothing of the record is written.
     if (const auto &p = record.problem())
         sql.stop(rdb::Sql::Release::commit, "\n Error: Blockette %d field %d (%s) of %s: \"%s\" %s.\n\n",
-                 p->blockette, p->field, field_name(p->blockette, p->field), record.row().c_str(),
+                 p->blockette, p->field, seed_field::name(p->blockette, p->field), record.row().c_str(),
                  p->value.c_str(), p->reason.c_str());
     // Refused whole: a cut or over-long line would corrupt the file.
     if (!record.fits())

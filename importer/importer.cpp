@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "seed/reader/message_text.hpp"
+#include "common/seed/field_table.hpp"
 #include "importer/seed_fields.hpp"
 
 namespace importer {
@@ -67,7 +68,7 @@ public:
         if (!problem.empty()) refuse(at_, std::string(element) + " " + quoted(t) + " " + problem);
     }
 
-    void integer(const Place &at, const char *element, long long v, const char *field) const
+    void integer(const Place &at, const char *element, long long v, const std::string &field) const
     {
         if (v < -9999 || v > 99999)
             refuse(at, std::string(element) + " " + std::to_string(v) + " does not fit " + field + ", 5 digits");
@@ -154,8 +155,8 @@ void check_stage(const Checker &epoch, const Stage &s)
         k.range(s.at, "Decimation Factor", static_cast<double>(d.factor), 1, HUGE_VAL, false);
         k.range(s.at, "Decimation Offset", static_cast<double>(d.offset), 0, HUGE_VAL, false);
         k.real(s.at, "InputSampleRate", d.input_rate, field::decimation_rate);
-        k.integer(s.at, "Factor", d.factor, "B057 field 5 (decimation factor)");
-        k.integer(s.at, "Offset", d.offset, "B057 field 6 (decimation offset)");
+        k.integer(s.at, "Factor", d.factor, seed_field::label(57, 5));
+        k.integer(s.at, "Offset", d.offset, seed_field::label(57, 6));
         k.real(s.at, "Delay", d.delay, field::delay);
         k.real(s.at, "Correction", d.correction, field::correction);
     }

@@ -1,5 +1,7 @@
 #include "importer/seed_fields.hpp"
 
+#include "common/seed/field_table.hpp"
+
 #include "generator/record.hpp"
 
 #include <algorithm>
@@ -58,9 +60,7 @@ std::string code_problem(std::string_view text, std::size_t min, std::size_t max
 
 RealField::RealField(const quorvex::RealLayout &layout, const char *fields)
     : format(layout.format), width(layout.width),
-      name(fields ? fields
-                  : "B0" + std::to_string(layout.blockette) + " field " + std::to_string(layout.field) + " (" +
-                        quorvex::field_name(layout.blockette, layout.field) + ")")
+      name(fields ? fields : seed_field::label(layout.blockette, layout.field))
 {
 }
 

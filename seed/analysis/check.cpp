@@ -123,11 +123,11 @@ private:
         add(severity, rule, c.codes(), &c.id.start, std::move(message), source);
     }
 
-    void text(const Text &t, const char *what, std::string codes, const Time *start, const Source &source)
+    void text(const Text &t, int type, int field, std::string codes, const Time *start, const Source &source)
     {
         if (t.too_long())
             add(Severity::warning, "text-length", std::move(codes), start,
-                std::string(what) + " has " + std::to_string(t.text.size()) + " characters, at most " +
+                field_label(type, field) + " has " + std::to_string(t.text.size()) + " characters, at most " +
                     std::to_string(t.max),
                 source);
     }
@@ -135,24 +135,24 @@ private:
     void dictionary_texts()
     {
         const Dictionary &d = inventory_.dictionary;
-        for (const auto &[key, e] : d.formats) text(e.name, "B030 field 3 (short descriptive name)", "H.A", nullptr, e.line.source);
+        for (const auto &[key, e] : d.formats) text(e.name, 30, 3, "H.A", nullptr, e.line.source);
         for (const auto &[key, e] : d.comments)
-            text(e.description, "B031 field 5 (description of comment)", "H.A", nullptr, e.line.source);
+            text(e.description, 31, 5, "H.A", nullptr, e.line.source);
         for (const auto &[key, e] : d.abbreviations)
-            text(e.description, "B033 field 4 (abbreviation description)", "H.A", nullptr, e.line.source);
+            text(e.description, 33, 4, "H.A", nullptr, e.line.source);
         for (const auto &[key, e] : d.units) {
-            text(e.name, "B034 field 4 (unit name)", "H.A", nullptr, e.line.source);
-            text(e.description, "B034 field 5 (unit description)", "H.A", nullptr, e.line.source);
+            text(e.name, 34, 4, "H.A", nullptr, e.line.source);
+            text(e.description, 34, 5, "H.A", nullptr, e.line.source);
         }
         for (const auto &[key, e] : d.firs)
-            text(e.fir.name, "B041 field 4 (response name)", "H.A", nullptr, e.lines.front().source);
+            text(e.fir.name, 41, 4, "H.A", nullptr, e.lines.front().source);
         for (const auto &[key, e] : d.polynomials)
-            text(e.polynomial.name, "B042 field 4 (response name)", "H.A", nullptr, e.line.source);
+            text(e.polynomial.name, 42, 4, "H.A", nullptr, e.line.source);
     }
 
     void station_texts(const StationEpoch &s)
     {
-        text(s.id.site, "B050 field 9 (site name)", s.codes(), &s.id.start, s.id.line.source);
+        text(s.id.site, 50, 9, s.codes(), &s.id.start, s.id.line.source);
     }
 
     void station_order(const StationEpoch &s)
@@ -215,12 +215,12 @@ private:
     void channel_texts(const ChannelEpoch &c)
     {
         const Time *start = &c.id.start;
-        text(c.id.remark, "B052 field 7 (optional comment)", c.codes(), start, c.id.line.source);
-        text(c.id.flags, "B052 field 21 (channel flags)", c.codes(), start, c.id.line.source);
+        text(c.id.remark, 52, 7, c.codes(), start, c.id.line.source);
+        text(c.id.flags, 52, 21, c.codes(), start, c.id.line.source);
         for (const Stage &s : c.stages)
             for (const Filter &f : s.filters)
                 if (const auto *fir = std::get_if<Fir>(&f.response); fir && !f.lookup_key)
-                    text(fir->name, "B061 field 4 (response name)", c.codes(), start, f.lines.front().source);
+                    text(fir->name, 61, 4, c.codes(), start, f.lines.front().source);
     }
 
     // Epochs of one channel, met in inventory order; a later one that

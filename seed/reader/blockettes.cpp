@@ -7,67 +7,65 @@ namespace {
 
 int small(long value) { return static_cast<int>(value); }  // fields of at most 6 digits
 
-ValueError value_error(FieldReader &f, int field, const char *value, const char *error)
+ValueError value_error(FieldReader &f, int field)
 {
     ValueError v;
-    v.value = f.real(field, value, 12);
-    v.error = f.real(field + 1, error, 12);
+    v.value = f.real(field);
+    v.error = f.real(field + 1);
     return v;
 }
 
-std::vector<ComplexRoot> roots(FieldReader &f, int count_field, const char *count_name, const char *real,
-                               const char *imaginary, const char *real_error, const char *imaginary_error)
+std::vector<ComplexRoot> roots(FieldReader &f, int count_field)
 {
-    long n = f.count(count_field, count_name, 3, 48);
+    long n = f.count(count_field, 48);
     std::vector<ComplexRoot> out(static_cast<std::size_t>(n));
     for (ComplexRoot &r : out) {
-        r.real = f.real(count_field + 1, real, 12);
-        r.imaginary = f.real(count_field + 2, imaginary, 12);
-        r.real_error = f.real(count_field + 3, real_error, 12);
-        r.imaginary_error = f.real(count_field + 4, imaginary_error, 12);
+        r.real = f.real(count_field + 1);
+        r.imaginary = f.real(count_field + 2);
+        r.real_error = f.real(count_field + 3);
+        r.imaginary_error = f.real(count_field + 4);
     }
     return out;
 }
 
-// Fields 5 to 9 of 41 and 4 to 9 of 61 after the key or stage.
+// Fields 4 to 9 of 41 and 61, after the key or the stage.
 void fir_fields(FieldReader &f, int first, Fir &fir)
 {
-    fir.name = f.variable(first, "response name", 1, 25);
-    fir.symmetry = f.character(first + 1, "symmetry code", "ABC");
-    fir.input_units = small(f.integer(first + 2, "signal in units", 3));
-    fir.output_units = small(f.integer(first + 3, "signal out units", 3));
-    long n = f.count(first + 4, "number of coefficients", 4, 14);
+    fir.name = f.variable(first);
+    fir.symmetry = f.character(first + 1, "ABC");
+    fir.input_units = small(f.integer(first + 2));
+    fir.output_units = small(f.integer(first + 3));
+    long n = f.count(first + 4, 14);
     fir.coefficients.reserve(static_cast<std::size_t>(n));
-    for (long i = 0; i < n; ++i) fir.coefficients.push_back(f.real(first + 5, "FIR coefficient", 14));
+    for (long i = 0; i < n; ++i) fir.coefficients.push_back(f.real(first + 5));
 }
 
 // Fields 5 to 17 of 42, after the key and the name.
 void polynomial_fields(FieldReader &f, int first, Polynomial &p)
 {
-    p.transfer_type = f.character(first, "transfer function type", "P");
+    p.transfer_type = f.character(first, "P");
     int at = first + 1;
-    p.input_units = small(f.integer(at, "stage signal input units", 3));
-    p.output_units = small(f.integer(at + 1, "stage signal output units", 3));
-    p.approximation = f.character(at + 2, "polynomial approximation type", "M");
-    p.frequency_units = f.character(at + 3, "valid frequency units", "AB");
-    p.lower_frequency = f.real(at + 4, "lower valid frequency bound", 12);
-    p.upper_frequency = f.real(at + 5, "upper valid frequency bound", 12);
-    p.lower_bound = f.real(at + 6, "lower bound of approximation", 12);
-    p.upper_bound = f.real(at + 7, "upper bound of approximation", 12);
-    p.max_error = f.real(at + 8, "maximum absolute error", 12);
-    long n = f.count(at + 9, "number of polynomial coefficients", 3, 24);
-    for (long i = 0; i < n; ++i)
-        p.coefficients.push_back(value_error(f, at + 10, "polynomial coefficient", "polynomial coefficient error"));
+    p.input_units = small(f.integer(at));
+    p.output_units = small(f.integer(at + 1));
+    p.approximation = f.character(at + 2, "M");
+    p.frequency_units = f.character(at + 3, "AB");
+    p.lower_frequency = f.real(at + 4);
+    p.upper_frequency = f.real(at + 5);
+    p.lower_bound = f.real(at + 6);
+    p.upper_bound = f.real(at + 7);
+    p.max_error = f.real(at + 8);
+    long n = f.count(at + 9, 24);
+    for (long i = 0; i < n; ++i) p.coefficients.push_back(value_error(f, at + 10));
 }
 
 Comment comment(const Line &line, int type)
 {
     FieldReader f(line, type);
     Comment c{line, {}, {}, 0, 0};
-    c.start = f.time(3, "beginning of comment effective time", false);
-    c.end = f.time(4, "end effective time", true);
-    c.key = small(f.integer(5, "comment code key", 4));
-    c.level = f.integer(6, "comment level", 6);
+    c.start = f.time(3);
+    c.end = f.time(4);
+    c.key = small(f.integer(5));
+    c.level = f.integer(6);
     f.done();
     return c;
 }
@@ -79,11 +77,11 @@ FormatEntry parse_b030(const Line &line)
     FieldReader f(line, 30);
     FormatEntry e;
     e.line = line;
-    e.name = f.variable(3, "short descriptive name", 1, 50);
-    e.code = small(f.integer(4, "data format identifier code", 4));
-    e.family = small(f.integer(5, "data family type", 3));
-    long n = f.integer(6, "number of decoder keys", 2);
-    for (long i = 0; i < n; ++i) e.keys.push_back(f.variable(7, "decoder keys", 0, 9999));
+    e.name = f.variable(3);
+    e.code = small(f.integer(4));
+    e.family = small(f.integer(5));
+    long n = f.integer(6);
+    for (long i = 0; i < n; ++i) e.keys.push_back(f.variable(7));
     f.done();
     return e;
 }
@@ -93,10 +91,10 @@ CommentEntry parse_b031(const Line &line)
     FieldReader f(line, 31);
     CommentEntry e;
     e.line = line;
-    e.key = small(f.integer(3, "comment code key", 4));
-    e.class_code = f.character(4, "comment class code");
-    e.description = f.variable(5, "description of comment", 1, 70);
-    e.level_units = small(f.integer(6, "units of comment level", 3));
+    e.key = small(f.integer(3));
+    e.class_code = f.character(4);
+    e.description = f.variable(5);
+    e.level_units = small(f.integer(6));
     f.done();
     return e;
 }
@@ -106,8 +104,8 @@ Abbreviation parse_b033(const Line &line)
     FieldReader f(line, 33);
     Abbreviation e;
     e.line = line;
-    e.key = small(f.integer(3, "abbreviation lookup code", 3));
-    e.description = f.variable(4, "abbreviation description", 1, 50);
+    e.key = small(f.integer(3));
+    e.description = f.variable(4);
     f.done();
     return e;
 }
@@ -117,9 +115,9 @@ UnitEntry parse_b034(const Line &line)
     FieldReader f(line, 34);
     UnitEntry e;
     e.line = line;
-    e.key = small(f.integer(3, "unit lookup code", 3));
-    e.name = f.variable(4, "unit name", 1, 20);
-    e.description = f.variable(5, "unit description", 0, 50);
+    e.key = small(f.integer(3));
+    e.name = f.variable(4);
+    e.description = f.variable(5);
     f.done();
     return e;
 }
@@ -129,7 +127,7 @@ FirBlockette parse_b041(const Line &line)
     FieldReader f(line, 41);
     FirBlockette b;
     b.line = line;
-    b.key = small(f.integer(3, "response lookup key", 4));
+    b.key = small(f.integer(3));
     fir_fields(f, 4, b.fir);
     f.done();
     return b;
@@ -140,8 +138,8 @@ PolynomialBlockette parse_b042(const Line &line)
     FieldReader f(line, 42);
     PolynomialBlockette b;
     b.line = line;
-    b.key = small(f.integer(3, "response lookup key", 4));
-    b.polynomial.name = f.variable(4, "response name", 1, 25);
+    b.key = small(f.integer(3));
+    b.polynomial.name = f.variable(4);
     polynomial_fields(f, 5, b.polynomial);
     f.done();
     return b;
@@ -152,22 +150,22 @@ StationId parse_b050(const Line &line)
     FieldReader f(line, 50);
     StationId s;
     s.line = line;
-    s.station_field = f.fixed(3, "station call letters", 5);
+    s.station_field = f.fixed(3);
     s.station = std::string(trim(s.station_field));
-    if (s.station.empty()) f.fail(3, "station call letters", "blank");
-    s.latitude = f.real(4, "latitude", 10);
-    s.longitude = f.real(5, "longitude", 11);
-    s.elevation = f.real(6, "elevation", 7);
-    s.channel_count = small(f.integer(7, "number of channels", 4));
-    s.comment_count = small(f.integer(8, "number of station comments", 3));
-    s.site = f.variable(9, "site name", 1, 60);
-    s.network_id = small(f.integer(10, "network identifier code", 3));
-    s.word_order_32 = f.code(11, "32 bit word order", 4, false);
-    s.word_order_16 = f.code(12, "16 bit word order", 2, false);
-    s.start = f.time(13, "start effective date", false);
-    s.end = f.time(14, "end effective date", true);
-    s.update = f.character(15, "update flag");
-    s.network = f.code(16, "network code", 2, false);
+    if (s.station.empty()) f.fail(3, "blank");
+    s.latitude = f.real(4);
+    s.longitude = f.real(5);
+    s.elevation = f.real(6);
+    s.channel_count = small(f.integer(7));
+    s.comment_count = small(f.integer(8));
+    s.site = f.variable(9);
+    s.network_id = small(f.integer(10));
+    s.word_order_32 = f.code(11);
+    s.word_order_16 = f.code(12);
+    s.start = f.time(13);
+    s.end = f.time(14);
+    s.update = f.character(15);
+    s.network = f.code(16);
     f.done();
     return s;
 }
@@ -180,30 +178,30 @@ ChannelId parse_b052(const Line &line)
     FieldReader f(line, 52);
     ChannelId c;
     c.line = line;
-    c.location_field = f.fixed(3, "location identifier", 2);
+    c.location_field = f.fixed(3);
     c.location = std::string(trim(c.location_field));
-    if (c.location.find('~') != std::string::npos) f.fail(3, "location identifier", "holds a \"~\"");
-    c.channel = f.code(4, "channel identifier", 3, false);
-    c.subchannel = small(f.integer(5, "subchannel identifier", 4));
-    c.instrument = small(f.integer(6, "instrument identifier", 3));
-    c.remark = f.variable(7, "optional comment", 0, 30);
-    c.signal_units = small(f.integer(8, "units of signal response", 3));
-    c.calibration_units = small(f.integer(9, "units of calibration input", 3));
-    c.latitude = f.real(10, "latitude", 10);
-    c.longitude = f.real(11, "longitude", 11);
-    c.elevation = f.real(12, "elevation", 7);
-    c.depth = f.real(13, "local depth", 5);
-    c.azimuth = f.real(14, "azimuth", 5);
-    c.dip = f.real(15, "dip", 5);
-    c.format = small(f.integer(16, "data format identifier code", 4));
-    c.record_length_exponent = small(f.integer(17, "data record length", 2));
-    c.sample_rate = f.real(18, "sample rate", 10);
-    c.clock_drift = f.real(19, "max clock drift", 10);
-    c.comment_count = small(f.integer(20, "number of comments", 4));
-    c.flags = f.variable(21, "channel flags", 0, 26);
-    c.start = f.time(22, "start date", false);
-    c.end = f.time(23, "end date", true);
-    c.update = f.character(24, "update flag");
+    if (c.location.find('~') != std::string::npos) f.fail(3, "holds a \"~\"");
+    c.channel = f.code(4);
+    c.subchannel = small(f.integer(5));
+    c.instrument = small(f.integer(6));
+    c.remark = f.variable(7);
+    c.signal_units = small(f.integer(8));
+    c.calibration_units = small(f.integer(9));
+    c.latitude = f.real(10);
+    c.longitude = f.real(11);
+    c.elevation = f.real(12);
+    c.depth = f.real(13);
+    c.azimuth = f.real(14);
+    c.dip = f.real(15);
+    c.format = small(f.integer(16));
+    c.record_length_exponent = small(f.integer(17));
+    c.sample_rate = f.real(18);
+    c.clock_drift = f.real(19);
+    c.comment_count = small(f.integer(20));
+    c.flags = f.variable(21);
+    c.start = f.time(22);
+    c.end = f.time(23);
+    c.update = f.character(24);
     f.done();
     return c;
 }
@@ -213,16 +211,14 @@ PolesZeros parse_b053(const Line &line)
     FieldReader f(line, 53);
     PolesZeros p;
     p.line = line;
-    p.transfer_type = f.character(3, "transfer function type", "ABCD");
-    p.stage = small(f.integer(4, "stage sequence number", 2));
-    p.input_units = small(f.integer(5, "stage signal input units", 3));
-    p.output_units = small(f.integer(6, "stage signal output units", 3));
-    p.normalization = f.real(7, "A0 normalization factor", 12);
-    p.frequency = f.real(8, "normalization frequency", 12);
-    p.zeros = roots(f, 9, "number of complex zeros", "real zero", "imaginary zero", "real zero error",
-                    "imaginary zero error");
-    p.poles = roots(f, 14, "number of complex poles", "real pole", "imaginary pole", "real pole error",
-                    "imaginary pole error");
+    p.transfer_type = f.character(3, "ABCD");
+    p.stage = small(f.integer(4));
+    p.input_units = small(f.integer(5));
+    p.output_units = small(f.integer(6));
+    p.normalization = f.real(7);
+    p.frequency = f.real(8);
+    p.zeros = roots(f, 9);
+    p.poles = roots(f, 14);
     f.done();
     return p;
 }
@@ -232,15 +228,14 @@ Coefficients parse_b054(const Line &line)
     FieldReader f(line, 54);
     Coefficients c;
     c.line = line;
-    c.response_type = f.character(3, "response type", "ABCD");
-    c.stage = small(f.integer(4, "stage sequence number", 2));
-    c.input_units = small(f.integer(5, "signal input units", 3));
-    c.output_units = small(f.integer(6, "signal output units", 3));
-    long n = f.count(7, "number of numerators", 4, 24);
-    for (long i = 0; i < n; ++i) c.numerators.push_back(value_error(f, 8, "numerator coefficient", "numerator error"));
-    long d = f.count(10, "number of denominators", 4, 24);
-    for (long i = 0; i < d; ++i)
-        c.denominators.push_back(value_error(f, 11, "denominator coefficient", "denominator error"));
+    c.response_type = f.character(3, "ABCD");
+    c.stage = small(f.integer(4));
+    c.input_units = small(f.integer(5));
+    c.output_units = small(f.integer(6));
+    long n = f.count(7, 24);
+    for (long i = 0; i < n; ++i) c.numerators.push_back(value_error(f, 8));
+    long d = f.count(10, 24);
+    for (long i = 0; i < d; ++i) c.denominators.push_back(value_error(f, 11));
     f.done();
     return c;
 }
@@ -250,12 +245,12 @@ Decimation parse_b057(const Line &line)
     FieldReader f(line, 57);
     Decimation d;
     d.line = line;
-    d.stage = small(f.integer(3, "stage sequence number", 2));
-    d.input_rate = f.real(4, "input sample rate", 10);
-    d.factor = small(f.integer(5, "decimation factor", 5));
-    d.offset = small(f.integer(6, "decimation offset", 5));
-    d.delay = f.real(7, "estimated delay", 11);
-    d.correction = f.real(8, "correction applied", 11);
+    d.stage = small(f.integer(3));
+    d.input_rate = f.real(4);
+    d.factor = small(f.integer(5));
+    d.offset = small(f.integer(6));
+    d.delay = f.real(7);
+    d.correction = f.real(8);
     f.done();
     return d;
 }
@@ -265,15 +260,15 @@ Sensitivity parse_b058(const Line &line)
     FieldReader f(line, 58);
     Sensitivity s;
     s.line = line;
-    s.stage = small(f.integer(3, "stage sequence number", 2));
-    s.gain = f.real(4, "sensitivity/gain", 12);
-    s.frequency = f.real(5, "frequency", 12);
-    long n = f.integer(6, "number of history values", 2);
+    s.stage = small(f.integer(3));
+    s.gain = f.real(4);
+    s.frequency = f.real(5);
+    long n = f.integer(6);
     for (long i = 0; i < n; ++i) {
         Calibration c;
-        c.sensitivity = f.real(7, "sensitivity for calibration", 12);
-        c.frequency = f.real(8, "frequency of calibration sensitivity", 12);
-        c.time = f.time(9, "time of above calibration", false);
+        c.sensitivity = f.real(7);
+        c.frequency = f.real(8);
+        c.time = f.time(9);
         s.history.push_back(std::move(c));
     }
     f.done();
@@ -285,12 +280,12 @@ Reference parse_b060(const Line &line)
     FieldReader f(line, 60);
     Reference r;
     r.line = line;
-    long stages = f.integer(3, "number of stages", 2);
+    long stages = f.integer(3);
     for (long i = 0; i < stages; ++i) {
         Reference::Stage s;
-        s.stage = small(f.integer(4, "stage sequence number", 2));
-        long n = f.count(5, "number of responses", 2, 4);
-        for (long k = 0; k < n; ++k) s.keys.push_back(small(f.integer(6, "response lookup key", 4)));
+        s.stage = small(f.integer(4));
+        long n = f.count(5, 4);
+        for (long k = 0; k < n; ++k) s.keys.push_back(small(f.integer(6)));
         r.stages.push_back(std::move(s));
     }
     f.done();
@@ -302,7 +297,7 @@ FirBlockette parse_b061(const Line &line)
     FieldReader f(line, 61);
     FirBlockette b;
     b.line = line;
-    b.stage = small(f.integer(3, "stage sequence number", 2));
+    b.stage = small(f.integer(3));
     fir_fields(f, 4, b.fir);
     f.done();
     return b;
@@ -314,21 +309,20 @@ PolynomialBlockette parse_b062(const Line &line)
     PolynomialBlockette b;
     b.line = line;
     // Field 4 sits between the type (3) and the units (5).
-    b.polynomial.transfer_type = f.character(3, "transfer function type", "P");
-    b.stage = small(f.integer(4, "stage sequence number", 2));
+    b.polynomial.transfer_type = f.character(3, "P");
+    b.stage = small(f.integer(4));
     Polynomial &p = b.polynomial;
-    p.input_units = small(f.integer(5, "stage signal input units", 3));
-    p.output_units = small(f.integer(6, "stage signal output units", 3));
-    p.approximation = f.character(7, "polynomial approximation type", "M");
-    p.frequency_units = f.character(8, "valid frequency units", "AB");
-    p.lower_frequency = f.real(9, "lower valid frequency bound", 12);
-    p.upper_frequency = f.real(10, "upper valid frequency bound", 12);
-    p.lower_bound = f.real(11, "lower bound of approximation", 12);
-    p.upper_bound = f.real(12, "upper bound of approximation", 12);
-    p.max_error = f.real(13, "maximum absolute error", 12);
-    long n = f.count(14, "number of polynomial coefficients", 3, 24);
-    for (long i = 0; i < n; ++i)
-        p.coefficients.push_back(value_error(f, 15, "polynomial coefficient", "polynomial coefficient error"));
+    p.input_units = small(f.integer(5));
+    p.output_units = small(f.integer(6));
+    p.approximation = f.character(7, "M");
+    p.frequency_units = f.character(8, "AB");
+    p.lower_frequency = f.real(9);
+    p.upper_frequency = f.real(10);
+    p.lower_bound = f.real(11);
+    p.upper_bound = f.real(12);
+    p.max_error = f.real(13);
+    long n = f.count(14, 24);
+    for (long i = 0; i < n; ++i) p.coefficients.push_back(value_error(f, 15));
     f.done();
     return b;
 }

@@ -1,5 +1,6 @@
 // The blockettes of a header tree, field by field, and their parsers: the
-// one place that knows SEED's field layouts. Each struct keeps its line
+// order of the fields in a line; their names and sizes are the field table's
+// (common/seed/field_table.hpp), shared with the generator. Each struct keeps its line
 // (text and source) so that writers copy it as it stands and checks cite
 // where it came from. Field numbers in comments and errors are SEED's.
 #pragma once

@@ -85,7 +85,7 @@ namespace {
 std::string place(const Source &s) { return s.file + ":" + std::to_string(s.line); }
 
 template <typename Map, typename Entry>
-void insert_once(Map &map, int key, Entry &&entry, const Source &source, const char *field)
+void insert_once(Map &map, int key, Entry &&entry, const Source &source, const std::string &field)
 {
     auto [it, inserted] = map.emplace(key, std::forward<Entry>(entry));
     if (!inserted)
@@ -120,22 +120,22 @@ Dictionary parse_dictionary(std::vector<Line> lines)
         switch (type) {
         case 30: {
             FormatEntry e = parse_b030(line);
-            insert_once(d.formats, e.code, std::move(e), line.source, "B030 field 4 (data format identifier code)");
+            insert_once(d.formats, e.code, std::move(e), line.source, field_label(30, 4));
             break;
         }
         case 31: {
             CommentEntry e = parse_b031(line);
-            insert_once(d.comments, e.key, std::move(e), line.source, "B031 field 3 (comment code key)");
+            insert_once(d.comments, e.key, std::move(e), line.source, field_label(31, 3));
             break;
         }
         case 33: {
             Abbreviation e = parse_b033(line);
-            insert_once(d.abbreviations, e.key, std::move(e), line.source, "B033 field 3 (abbreviation lookup code)");
+            insert_once(d.abbreviations, e.key, std::move(e), line.source, field_label(33, 3));
             break;
         }
         case 34: {
             UnitEntry e = parse_b034(line);
-            insert_once(d.units, e.key, std::move(e), line.source, "B034 field 3 (unit lookup code)");
+            insert_once(d.units, e.key, std::move(e), line.source, field_label(34, 3));
             break;
         }
         case 41: {
@@ -147,7 +147,7 @@ Dictionary parse_dictionary(std::vector<Line> lines)
                 it->second.fir.coefficients.append(b.fir.coefficients);
                 it->second.lines.push_back(line);
             } else if (it != d.firs.end()) {
-                throw Error(line.source, "B041 field 3 (response lookup key)",
+                throw Error(line.source, field_label(41, 3),
                             "key " + std::to_string(b.key) + " is already defined at " +
                                 place(it->second.lines.front().source));
             } else {
@@ -158,12 +158,12 @@ Dictionary parse_dictionary(std::vector<Line> lines)
         case 42: {
             PolynomialBlockette b = parse_b042(line);
             if (d.firs.count(b.key))
-                throw Error(line.source, "B042 field 3 (response lookup key)",
+                throw Error(line.source, field_label(42, 3),
                             "key " + std::to_string(b.key) + " is already a blockette 41 at " +
                                 place(d.firs.at(b.key).lines.front().source));
             auto [it, inserted] = d.polynomials.emplace(b.key, PolynomialEntry{b.key, std::move(b.polynomial), line});
             if (!inserted)
-                throw Error(line.source, "B042 field 3 (response lookup key)",
+                throw Error(line.source, field_label(42, 3),
                             "key " + std::to_string(b.key) + " is already defined at " + place(it->second.line.source));
             break;
         }
@@ -177,19 +177,19 @@ Dictionary parse_dictionary(std::vector<Line> lines)
     // A 41 key met after a 42 of the same key.
     for (const auto &[key, entry] : d.firs)
         if (d.polynomials.count(key))
-            throw Error(entry.lines.front().source, "B041 field 3 (response lookup key)",
+            throw Error(entry.lines.front().source, field_label(41, 3),
                         "key " + std::to_string(key) + " is already a blockette 42 at " +
                             place(d.polynomials.at(key).line.source));
 
-    for (const auto &[key, e] : d.comments) require_unit(d, e.level_units, e.line, "B031 field 6 (units of comment level)");
+    for (const auto &[key, e] : d.comments) require_unit(d, e.level_units, e.line, field_label(31, 6));
     for (const auto &[key, e] : d.firs)
         for (const Line &line : e.lines) {
-            require_unit(d, e.fir.input_units, line, "B041 field 6 (signal in units)");
-            require_unit(d, e.fir.output_units, line, "B041 field 7 (signal out units)");
+            require_unit(d, e.fir.input_units, line, field_label(41, 6));
+            require_unit(d, e.fir.output_units, line, field_label(41, 7));
         }
     for (const auto &[key, e] : d.polynomials) {
-        require_unit(d, e.polynomial.input_units, e.line, "B042 field 6 (stage signal input units)");
-        require_unit(d, e.polynomial.output_units, e.line, "B042 field 7 (stage signal output units)");
+        require_unit(d, e.polynomial.input_units, e.line, field_label(42, 6));
+        require_unit(d, e.polynomial.output_units, e.line, field_label(42, 7));
     }
     return d;
 }

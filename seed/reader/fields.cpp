@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <stdexcept>
 
 #include "seed/reader/message_text.hpp"
 
@@ -159,13 +160,6 @@ bool seed_time_from_unix(long long seconds, std::string &text)
     return true;
 }
 
-std::string field_label(int type, int field, const char *name)
-{
-    char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "B%03d field %d", type, field);
-    return std::string(buffer) + " (" + name + ")";
-}
-
 namespace {
 
 std::string quoted(std::string_view text) { return quoted_value(text); }
@@ -226,96 +220,102 @@ FieldReader::FieldReader(const Line &line, int type) : line_(line), text_(line.t
     if (framed_type(line) != type) throw Error(line.source, "not a blockette " + std::to_string(type));
 }
 
-void FieldReader::fail(int field, const char *name, const std::string &message) const
+void FieldReader::fail(int field, const std::string &message) const
 {
-    throw Error(line_.source, field_label(type_, field, name), message);
+    throw Error(line_.source, field_label(type_, field), message);
 }
 
-std::string_view FieldReader::take(int field, const char *name, std::size_t width)
+const seed_field::Field &FieldReader::layout(int field) const
 {
+    const seed_field::Field *f = seed_field::find(type_, field);
+    if (!f) throw std::logic_error("no field " + std::to_string(field) + " in blockette " + std::to_string(type_));
+    return *f;
+}
+
+std::string_view FieldReader::take(int field)
+{
+    auto width = static_cast<std::size_t>(layout(field).width);
     if (at_ + width > text_.size())
-        fail(field, name, "the line ends inside this field (" + std::to_string(width) + " characters wanted at column " +
-                              std::to_string(at_ + 1) + ")");
+        fail(field, "the line ends inside this field (" + std::to_string(width) + " characters wanted at column " +
+                        std::to_string(at_ + 1) + ")");
     std::string_view out = text_.substr(at_, width);
     at_ += width;
     return out;
 }
 
-std::string FieldReader::fixed(int field, const char *name, std::size_t width)
-{
-    return std::string(take(field, name, width));
-}
+std::string FieldReader::fixed(int field) { return std::string(take(field)); }
 
-std::string FieldReader::code(int field, const char *name, std::size_t width, bool may_be_blank)
+std::string FieldReader::code(int field)
 {
-    std::string_view raw = take(field, name, width);
+    std::string_view raw = take(field);
     std::string_view t = trim(raw);
-    if (!may_be_blank && t.empty()) fail(field, name, "blank");
-    if (t.find('~') != std::string_view::npos) fail(field, name, quoted(raw) + " holds a \"~\"");
+    if (t.empty()) fail(field, "blank");
+    if (t.find('~') != std::string_view::npos) fail(field, quoted(raw) + " holds a \"~\"");
     return std::string(t);
 }
 
-char FieldReader::character(int field, const char *name)
+char FieldReader::character(int field)
 {
-    std::string_view c = take(field, name, 1);
-    if (c[0] == ' ' || c[0] == '~') fail(field, name, quoted(c) + " is not a code letter");
+    std::string_view c = take(field);
+    if (c[0] == ' ' || c[0] == '~') fail(field, quoted(c) + " is not a code letter");
     return c[0];
 }
 
-char FieldReader::character(int field, const char *name, std::string_view allowed)
+char FieldReader::character(int field, std::string_view allowed)
 {
-    char c = character(field, name);
+    char c = character(field);
     if (allowed.find(c) == std::string_view::npos) {
         std::string list;
         for (char a : allowed) list += (list.empty() ? "" : ", ") + std::string(1, a);
-        fail(field, name, quoted(std::string_view(&c, 1)) + " is not one of " + list);
+        fail(field, quoted(std::string_view(&c, 1)) + " is not one of " + list);
     }
     return c;
 }
 
-long FieldReader::integer(int field, const char *name, std::size_t width)
+long FieldReader::integer(int field)
 {
-    std::string_view raw = take(field, name, width);
+    std::string_view raw = take(field);
     long long value = 0;
-    if (!parse_unsigned(trim(raw), value)) fail(field, name, quoted(raw) + " is not an unsigned integer");
+    if (!parse_unsigned(trim(raw), value)) fail(field, quoted(raw) + " is not an unsigned integer");
     return static_cast<long>(value);
 }
 
-long FieldReader::count(int field, const char *name, std::size_t width, std::size_t group_width)
+long FieldReader::count(int field, std::size_t group_width)
 {
-    long n = integer(field, name, width);
+    long n = integer(field);
     if (static_cast<std::size_t>(n) * group_width > remaining())
-        fail(field, name, "counts " + std::to_string(n) + " groups of " + std::to_string(group_width) +
-                              " characters, but " + std::to_string(remaining()) + " characters follow");
+        fail(field, "counts " + std::to_string(n) + " groups of " + std::to_string(group_width) +
+                        " characters, but " + std::to_string(remaining()) + " characters follow");
     return n;
 }
 
-Number FieldReader::real(int field, const char *name, std::size_t width)
+Number FieldReader::real(int field)
 {
-    std::string_view raw = take(field, name, width);
+    std::string_view raw = take(field);
     std::string_view t = trim(raw);
     Number n;
-    if (!parse_real(t, n.value)) fail(field, name, quoted(raw) + " is not a finite number");
+    if (!parse_real(t, n.value)) fail(field, quoted(raw) + " is not a finite number");
     n.text = NumberText(t);
     return n;
 }
 
-Text FieldReader::variable(int field, const char *name, std::size_t min, std::size_t max)
+Text FieldReader::variable(int field)
 {
+    const seed_field::Field &f = layout(field);
     std::size_t end = text_.find('~', at_);
-    if (end == std::string_view::npos) fail(field, name, "no \"~\" ends this field");
-    Text t{std::string(text_.substr(at_, end - at_)), max};
-    if (t.text.size() < min) fail(field, name, "empty");
+    if (end == std::string_view::npos) fail(field, "no \"~\" ends this field");
+    Text t{std::string(text_.substr(at_, end - at_)), static_cast<std::size_t>(f.width)};
+    if (t.text.size() < static_cast<std::size_t>(f.least)) fail(field, "empty");
     at_ = end + 1;
     return t;
 }
 
-Time FieldReader::time(int field, const char *name, bool may_be_open)
+Time FieldReader::time(int field)
 {
-    Text t = variable(field, name, may_be_open ? 0 : 1, 22);
+    Text t = variable(field);
     Time out{t.text, open_time};
     if (t.text.empty()) return out;
-    if (!parse_time(t.text, out.value)) fail(field, name, quoted(t.text) + " is not a time YYYY,DDD,HH:MM:SS");
+    if (!parse_time(t.text, out.value)) fail(field, quoted(t.text) + " is not a time YYYY,DDD,HH:MM:SS");
     return out;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/seed/field_table.hpp"
 #include "seed/reader/error.hpp"
 
 namespace seed {
@@ -146,8 +147,9 @@ bool parse_time(std::string_view text, std::int64_t &value);
 // when it is before 1970 or after 9999.
 bool seed_time_from_unix(long long seconds, std::string &text);
 
-// Reads the fields of one line in order. Every failure throws Error naming
-// the line's place and the field: "B052 field 18 (sample rate)".
+// Reads the fields of one line in order, each as the field table lays it
+// out (common/seed/field_table.hpp). Every failure throws Error naming the
+// line's place and the field: "B052 field 18 (sample rate)".
 class FieldReader {
 public:
     // Checks the framing (type digits, length field equal to the line's
@@ -155,18 +157,19 @@ public:
     FieldReader(const Line &line, int type);
 
     // Raw text of a fixed field, untrimmed.
-    std::string fixed(int field, const char *name, std::size_t width);
+    std::string fixed(int field);
     // Trimmed; a fixed text field that must not be blank.
-    std::string code(int field, const char *name, std::size_t width, bool may_be_blank);
-    char character(int field, const char *name);
+    std::string code(int field);
+    char character(int field);
     // One of the code letters SEED defines for the field.
-    char character(int field, const char *name, std::string_view allowed);
+    char character(int field, std::string_view allowed);
     // Unsigned decimal digits, blanks around them allowed.
-    long integer(int field, const char *name, std::size_t width);
+    long integer(int field);
     // A finite decimal number, blanks around it allowed.
-    Number real(int field, const char *name, std::size_t width);
-    Text variable(int field, const char *name, std::size_t min, std::size_t max);
-    Time time(int field, const char *name, bool may_be_open);
+    Number real(int field);
+    Text variable(int field);
+    // Open (empty) only where the table lets the field be empty.
+    Time time(int field);
 
     // Characters left after the last field are an error.
     void done();
@@ -175,12 +178,13 @@ public:
 
     // Reads a count field of groups of group_width characters each and
     // checks that the line holds that many.
-    long count(int field, const char *name, std::size_t width, std::size_t group_width);
+    long count(int field, std::size_t group_width);
 
-    [[noreturn]] void fail(int field, const char *name, const std::string &message) const;
+    [[noreturn]] void fail(int field, const std::string &message) const;
 
 private:
-    std::string_view take(int field, const char *name, std::size_t width);
+    const seed_field::Field &layout(int field) const;
+    std::string_view take(int field);
     const Line &line_;
     std::string_view text_;
     std::size_t at_ = 7;
@@ -191,8 +195,8 @@ private:
 // digits); throws Error otherwise.
 int framed_type(const Line &line);
 
-// "B052 field 18 (sample rate)"
-std::string field_label(int type, int field, const char *name);
+// "B052 field 18 (sample rate)", the name from the field table.
+inline std::string field_label(int type, int field) { return seed_field::label(type, field); }
 
 // Number parsing shared by the fields and the program's arguments: the
 // whole text must be the number. Returns false otherwise.

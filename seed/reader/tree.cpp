@@ -249,8 +249,7 @@ private:
     Stage &stage(int number, const Line &line, int type)
     {
         if (number == 0)
-            throw Error(line.source, field_label(type, type == 60 ? 4 : type == 53 || type == 54 || type == 62 ? 4 : 3,
-                                                 "stage sequence number"),
+            throw Error(line.source, field_label(type, seed_field::number(type, "stage sequence number")),
                         "stage 0 holds only the channel's blockette 58");
         Stage &s = stages_[number];
         s.number = number;
@@ -271,7 +270,7 @@ private:
             return Filter{it->second.fir, key, {std::move(place)}};
         if (auto it = dictionary_.polynomials.find(key); it != dictionary_.polynomials.end())
             return Filter{it->second.polynomial, key, {std::move(place)}};
-        throw Error(line.source, "B060 field 6 (response lookup key)",
+        throw Error(line.source, field_label(60, 6),
                     "key " + std::to_string(key) + " has no blockette 41 or 42 in H.A");
     }
 
@@ -289,17 +288,17 @@ public:
 
     void station(const StationEpoch &s)
     {
-        need(d_.abbreviations.count(s.id.network_id), s.id.network_id, s.id.line, "B050 field 10 (network identifier code)", 33);
+        need(d_.abbreviations.count(s.id.network_id), s.id.network_id, s.id.line, field_label(50, 10), 33);
         for (const Comment &c : s.comments) comment(c, 51);
     }
 
     void channel(const ChannelEpoch &c)
     {
         const ChannelId &id = c.id;
-        need(d_.abbreviations.count(id.instrument), id.instrument, id.line, "B052 field 6 (instrument identifier)", 33);
-        need(d_.units.count(id.signal_units), id.signal_units, id.line, "B052 field 8 (units of signal response)", 34);
-        need(d_.units.count(id.calibration_units), id.calibration_units, id.line, "B052 field 9 (units of calibration input)", 34);
-        need(d_.formats.count(id.format), id.format, id.line, "B052 field 16 (data format identifier code)", 30);
+        need(d_.abbreviations.count(id.instrument), id.instrument, id.line, field_label(52, 6), 33);
+        need(d_.units.count(id.signal_units), id.signal_units, id.line, field_label(52, 8), 34);
+        need(d_.units.count(id.calibration_units), id.calibration_units, id.line, field_label(52, 9), 34);
+        need(d_.formats.count(id.format), id.format, id.line, field_label(52, 16), 30);
         for (const Comment &m : c.comments) comment(m, 59);
         for (const Stage &s : c.stages)
             for (const Filter &f : s.filters) {
@@ -311,7 +310,7 @@ public:
 private:
     void comment(const Comment &c, int type)
     {
-        need(d_.comments.count(c.key), c.key, c.line, field_label(type, 5, "comment code key"), 31);
+        need(d_.comments.count(c.key), c.key, c.line, field_label(type, 5), 31);
     }
 
     template <typename Response>
@@ -319,8 +318,8 @@ private:
     {
         int type = std::stoi(line.text.substr(0, 3));
         int in_field = type == 61 ? 6 : 5;
-        need(d_.units.count(r.input_units), r.input_units, line, field_label(type, in_field, "signal input units"), 34);
-        need(d_.units.count(r.output_units), r.output_units, line, field_label(type, in_field + 1, "signal output units"), 34);
+        need(d_.units.count(r.input_units), r.input_units, line, field_label(type, in_field), 34);
+        need(d_.units.count(r.output_units), r.output_units, line, field_label(type, in_field + 1), 34);
     }
 
     void need(bool present, int key, const Line &line, const std::string &field, int kind)
@@ -372,10 +371,10 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
         epoch->network = dir.network;
         epoch->id = parse_b052(head);
         if (epoch->id.channel != channel)
-            throw Error(head.source, "B052 field 4 (channel identifier)",
+            throw Error(head.source, field_label(52, 4),
                         "channel " + epoch->id.channel + " in the directory of channel " + channel);
         if (epoch->id.location != location)
-            throw Error(head.source, "B052 field 3 (location identifier)",
+            throw Error(head.source, field_label(52, 3),
                         "location \"" + epoch->id.location + "\" in the directory of location \"" + location + "\"");
         StageBuilder stages(dictionary, *epoch);
         for (++i; i < b052.size() && framed_type(b052[i]) != 52; ++i) {
@@ -384,7 +383,7 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
         }
         stages.finish();
         epoch->comments =
-            take_comments(b059, at059, epoch->id.comment_count, 59, head, "B052 field 20 (number of comments)", "B059");
+            take_comments(b059, at059, epoch->id.comment_count, 59, head, field_label(52, 20), "B059");
 
         // One epoch per start: a repeat must be the same lines again.
         bool repeat = false;
@@ -395,7 +394,7 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
                 repeat = true;
                 break;
             }
-            throw Error(head.source, "B052 field 22 (start date)",
+            throw Error(head.source, field_label(52, 22),
                         "channel epoch " + epoch->codes() + " from " + epoch->id.start.text +
                             " differs from the one at " + place(kept->id.line.source));
         }
@@ -420,13 +419,13 @@ void read_station(const TreeFiles &files, const StationDirectory &dir, const Dic
         StationEpoch epoch;
         epoch.id = parse_b050(line);
         if (epoch.id.station != dir.station)
-            throw Error(line.source, "B050 field 3 (station call letters)",
+            throw Error(line.source, field_label(50, 3),
                         "station " + epoch.id.station + " in the directory of station " + dir.station);
         if (epoch.id.network != dir.network)
-            throw Error(line.source, "B050 field 16 (network code)",
+            throw Error(line.source, field_label(50, 16),
                         "network " + epoch.id.network + " in the directory of network " + dir.network);
         epoch.comments = take_comments(b051, at051, epoch.id.comment_count, 51, line,
-                                       "B050 field 8 (number of station comments)", "B051");
+                                       field_label(50, 8), "B051");
         bool repeat = false;
         for (const StationEpoch &kept : epochs) {
             if (kept.id.start.value != epoch.id.start.value) continue;
@@ -434,7 +433,7 @@ void read_station(const TreeFiles &files, const StationDirectory &dir, const Dic
                 repeat = true;
                 break;
             }
-            throw Error(line.source, "B050 field 13 (start effective date)",
+            throw Error(line.source, field_label(50, 13),
                         "station epoch " + dir.station + "." + dir.network + " from " + epoch.id.start.text +
                             " differs from the one at " + place(kept.id.line.source));
         }
@@ -459,7 +458,7 @@ void read_station(const TreeFiles &files, const StationDirectory &dir, const Dic
                     placed = true;
                 }
             if (!placed)
-                throw Error(c->id.line.source, "B052 field 22 (start date)",
+                throw Error(c->id.line.source, field_label(52, 22),
                             "the channel epoch " + span(c->id.start, c->id.end) + " overlaps no station epoch of " +
                                 dir.station + "." + dir.network);
         }

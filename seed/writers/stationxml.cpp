@@ -58,9 +58,9 @@ std::string date_time_from_unix(long long seconds)
     return xml_date_time_text(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, "");
 }
 
-[[noreturn]] void refuse(const Line &line, int type, int field, const char *name, const std::string &message)
+[[noreturn]] void refuse(const Line &line, int type, int field, const std::string &message)
 {
-    throw Error(line.source, field_label(type, field, name), message);
+    throw Error(line.source, field_label(type, field), message);
 }
 
 std::string quoted(const std::string &text) { return quoted_value(text); }
@@ -88,7 +88,7 @@ public:
         if (!a) return;  // key 0: none; a missing key is the reader's to report
         auto [it, inserted] = names_.emplace(id.network, std::make_pair(a->description.text, id.line.source));
         if (!inserted && it->second.first != a->description.text)
-            refuse(id.line, 50, 10, "network identifier code",
+            refuse(id.line, 50, 10,
                    "network " + id.network + " is " + quoted(a->description.text) + " here but " +
                        quoted(it->second.first) + " at " + place(it->second.second) +
                        "; a StationXML Network has one Description");
@@ -176,18 +176,18 @@ private:
         int field = type == 50 ? 13 : 22;
         std::string problem = epoch_order_problem(start, end);
         if (!problem.empty())
-            refuse(line, type, field + 1, type == 50 ? "end effective date" : "end date",
+            refuse(line, type, field + 1,
                    std::string(type == 50 ? "the station epoch " : "the channel epoch ") + problem);
-        xml_.attribute("startDate", date(line, type, field, type == 50 ? "start effective date" : "start date", start));
+        xml_.attribute("startDate", date(line, type, field, start));
         if (!open_end(end))
-            xml_.attribute("endDate", date(line, type, field + 1, type == 50 ? "end effective date" : "end date", end));
+            xml_.attribute("endDate", date(line, type, field + 1, end));
     }
 
-    std::string date(const Line &line, int type, int field, const char *name, const Time &time)
+    std::string date(const Line &line, int type, int field, const Time &time)
     {
         std::string out;
         if (!xml_date_time(time.text, out))
-            refuse(line, type, field, name, quoted(time.text) + " has no xs:dateTime form (year 0 or a leap second)");
+            refuse(line, type, field, quoted(time.text) + " has no xs:dateTime form (year 0 or a leap second)");
         return out;
     }
 
@@ -195,22 +195,22 @@ private:
     {
         auto it = dictionary_.comments.find(c.key);
         if (it == dictionary_.comments.end())
-            refuse(c.line, type, 5, "comment code key",
+            refuse(c.line, type, 5,
                    "comment key " + std::to_string(c.key) + " has no blockette 31 in H.A; StationXML needs its text");
         xml_.start("Comment");
         xml_.attribute("id", std::to_string(c.key));
         xml_.element("Value", it->second.description.text);
-        xml_.element("BeginEffectiveTime", date(c.line, type, 3, "beginning of comment effective time", c.start));
-        if (!open_end(c.end)) xml_.element("EndEffectiveTime", date(c.line, type, 4, "end effective time", c.end));
+        xml_.element("BeginEffectiveTime", date(c.line, type, 3, c.start));
+        if (!open_end(c.end)) xml_.element("EndEffectiveTime", date(c.line, type, 4, c.end));
         xml_.end();
     }
 
     // A value with the range StationXML gives its element.
     void ranged(const char *element, const Number &n, double low, double high, bool high_included, const Line &line,
-                int type, int field, const char *name)
+                int type, int field)
     {
         if (n.value < low || n.value > high || (!high_included && n.value == high))
-            refuse(line, type, field, name,
+            refuse(line, type, field,
                    quoted(n.text) + " is outside the range of StationXML's " + element + ", " + xml_double(low) +
                        (high_included ? " to " : " to under ") + xml_double(high));
         xml_.element(element, xml_double(n));
@@ -220,8 +220,8 @@ private:
                      const Number &elevation)
     {
         int first = type == 50 ? 4 : 10;
-        ranged("Latitude", latitude, -90, 90, false, line, type, first, "latitude");
-        ranged("Longitude", longitude, -180, 180, true, line, type, first + 1, "longitude");
+        ranged("Latitude", latitude, -90, 90, false, line, type, first);
+        ranged("Longitude", longitude, -180, 180, true, line, type, first + 1);
         xml_.element("Elevation", xml_double(elevation));
     }
 
@@ -241,19 +241,19 @@ private:
         for (const Comment &m : c.comments) comment(m, 59);
         coordinates(line, 52, id.latitude, id.longitude, id.elevation);
         xml_.element("Depth", xml_double(id.depth));
-        ranged("Azimuth", id.azimuth, 0, 360, false, line, 52, 14, "azimuth");
-        ranged("Dip", id.dip, -90, 90, true, line, 52, 15, "dip");
+        ranged("Azimuth", id.azimuth, 0, 360, false, line, 52, 14);
+        ranged("Dip", id.dip, -90, 90, true, line, 52, 15);
         types(id);
         if (std::string problem = sample_rate_problem(id.sample_rate); !problem.empty())
-            refuse(line, 52, 18, "sample rate", problem + "; StationXML's SampleRate is 0 or more");
+            refuse(line, 52, 18, problem + "; StationXML's SampleRate is 0 or more");
         xml_.element("SampleRate", xml_double(id.sample_rate));
         if (id.clock_drift.value < 0)
-            refuse(line, 52, 19, "max clock drift",
+            refuse(line, 52, 19,
                    quoted(id.clock_drift.text) + " is negative; StationXML's ClockDrift is a tolerance of 0 or more");
         xml_.element("ClockDrift", xml_double(id.clock_drift));
         if (id.calibration_units != 0) {
             std::string where = "channel " + c.codes() + " from " + id.start.text;
-            units("CalibrationUnits", unit(id.calibration_units, line, 52, 9, "units of calibration input", where));
+            units("CalibrationUnits", unit(id.calibration_units, line, 52, 9, where));
         }
         if (const Abbreviation *a = dictionary_.abbreviation(id.instrument)) {
             xml_.start("Sensor");
@@ -270,17 +270,17 @@ private:
     {
         for (char flag : id.flags.text)
             if (flag != ' ' && !word_of(channel_types, flag))
-                refuse(id.line, 52, 21, "channel flags",
+                refuse(id.line, 52, 21,
                        "flag " + quoted(std::string(1, flag)) + " is not one of " + codes_listed(channel_types, ", "));
         for (const Term &t : channel_types)
             if (id.flags.text.find(t.code) != std::string::npos) xml_.element("Type", t.word);
     }
 
-    const UnitEntry &unit(int key, const Line &line, int type, int field, const char *name, const std::string &where)
+    const UnitEntry &unit(int key, const Line &line, int type, int field, const std::string &where)
     {
         const UnitEntry *u = dictionary_.unit(key);
         if (!u)
-            refuse(line, type, field, name,
+            refuse(line, type, field,
                    where + ": unit key " + std::to_string(key) + " has no blockette 34 in H.A; StationXML needs the unit");
         return *u;
     }
@@ -312,13 +312,13 @@ private:
     const UnitEntry &input_unit(const Filter &f, const std::string &where)
     {
         FilterPlace p = place_of(f);
-        return unit(unit_keys(f).first, *p.line, p.type, p.input_field, "signal input units", where);
+        return unit(unit_keys(f).first, *p.line, p.type, p.input_field, where);
     }
 
     const UnitEntry &output_unit(const Filter &f, const std::string &where)
     {
         FilterPlace p = place_of(f);
-        return unit(unit_keys(f).second, *p.line, p.type, p.input_field + 1, "signal output units", where);
+        return unit(unit_keys(f).second, *p.line, p.type, p.input_field + 1, where);
     }
 
     static bool is_polynomial(const Stage &s)
@@ -358,10 +358,10 @@ private:
                     throw Error(s.filters.front().lines.front().source,
                                 at + " is a polynomial after other stages; StationXML's polynomial is the first stage");
                 if (s.decimation)
-                    refuse(s.decimation->line, 57, 3, "stage sequence number",
+                    refuse(s.decimation->line, 57, 3,
                            at + " is a polynomial; a StationXML polynomial stage has no Decimation");
                 if (s.sensitivity)
-                    refuse(s.sensitivity->line, 58, 3, "stage sequence number",
+                    refuse(s.sensitivity->line, 58, 3,
                            at + " is a polynomial; a StationXML polynomial stage has no StageGain");
                 polynomial = &s;
             } else if (!s.sensitivity) {
@@ -372,11 +372,11 @@ private:
         }
         if (c.sensitivity) summary_.calibrations += c.sensitivity->history.size();
         if (polynomial && c.sensitivity)
-            refuse(c.sensitivity->line, 58, 3, "stage sequence number",
+            refuse(c.sensitivity->line, 58, 3,
                    where + " has a polynomial stage and a stage-0 sensitivity; StationXML holds an InstrumentPolynomial "
                            "or an InstrumentSensitivity, not both");
         if (c.sensitivity && !first)
-            refuse(c.sensitivity->line, 58, 3, "stage sequence number",
+            refuse(c.sensitivity->line, 58, 3,
                    where + " has a stage-0 sensitivity but no stage with a response to give its units");
 
         xml_.start("Response");
@@ -475,7 +475,7 @@ private:
     {
         const char *type = word_of(pz_transfer_types, p.transfer_type);
         if (!type)
-            refuse(p.line, 53, 3, "transfer function type",
+            refuse(p.line, 53, 3,
                    where + ": type " + quoted(std::string(1, p.transfer_type)) +
                        " has no StationXML PzTransferFunctionType (" + codes_listed(pz_transfer_types, " and ") +
                        " have)");
@@ -500,7 +500,7 @@ private:
     {
         const char *type = word_of(cf_transfer_types, c.response_type);
         if (!type)
-            refuse(c.line, 54, 3, "response type",
+            refuse(c.line, 54, 3,
                    where + ": type " + quoted(std::string(1, c.response_type)) +
                        " has no StationXML CfTransferFunctionType (" + codes_listed(cf_transfer_types, " and ") +
                        " have)");
@@ -533,12 +533,11 @@ private:
     // A value computed from the tree's (from), as the document writes it:
     // one that is not finite, or that underflowed from a value that is not
     // 0, would be schema-valid and wrong.
-    std::string computed(double value, double from, const FilterPlace &at, int offset, const char *name,
-                         const std::string &what)
+    std::string computed(double value, double from, const FilterPlace &at, int offset, const std::string &what)
     {
         bool underflow = from != 0 && std::isfinite(from) && !std::isnormal(value) && std::isfinite(value);
         if (!std::isfinite(value) || underflow)
-            refuse(*at.line, at.type, at.input_field + offset, name,
+            refuse(*at.line, at.type, at.input_field + offset,
                    what + " is " + xml_double(value) + (underflow ? " (it underflows)" : "") +
                        ": the document cannot hold it");
         return xml_double(value);
@@ -549,16 +548,16 @@ private:
     void polynomial_body(const Polynomial &p, const FilterPlace &at, double gain)
     {
         if (p.coefficients.empty())
-            refuse(*at.line, at.type, at.input_field + 9, "number of polynomial coefficients",
+            refuse(*at.line, at.type, at.input_field + 9,
                    "no coefficients; a StationXML polynomial has at least one");
         xml_.element("ApproximationType", "MACLAURIN");  // the reader admits M only
         // Valid frequencies: B is hertz, as StationXML has them; A is radians per second.
-        for (const auto &[element, bound] :
-             {std::pair{"FrequencyLowerBound", &p.lower_frequency}, std::pair{"FrequencyUpperBound", &p.upper_frequency}})
+        // The bounds are 4 and 5 fields after the input units.
+        for (const auto &[element, bound, offset] :
+             {std::tuple{"FrequencyLowerBound", &p.lower_frequency, 4}, std::tuple{"FrequencyUpperBound", &p.upper_frequency, 5}})
             xml_.element(element, p.frequency_units == 'B'
                                       ? xml_double(*bound)
-                                      : computed(bound->value / (2 * std::numbers::pi), bound->value, at, 1,
-                                                 "valid frequency bound", element));
+                                      : computed(bound->value / (2 * std::numbers::pi), bound->value, at, offset, element));
         xml_.element("ApproximationLowerBound", xml_double(p.lower_bound));
         xml_.element("ApproximationUpperBound", xml_double(p.upper_bound));
         xml_.element("MaximumError", xml_double(p.max_error));
@@ -570,9 +569,8 @@ private:
                 continue;
             }
             std::string what = "coefficient " + std::to_string(k) + " / " + xml_double(gain) + "^" + std::to_string(k);
-            std::string error = computed(c.error.value / scale, c.error.value, at, 11, "polynomial coefficient error",
-                                         "the error of " + what);
-            std::string value = computed(c.value.value / scale, c.value.value, at, 10, "polynomial coefficient", what);
+            std::string error = computed(c.error.value / scale, c.error.value, at, 11, "the error of " + what);
+            std::string value = computed(c.value.value / scale, c.value.value, at, 10, what);
             xml_.start("Coefficient");
             xml_.attribute("number", std::to_string(k));
             xml_.attribute("plusError", error);

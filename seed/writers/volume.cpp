@@ -125,12 +125,12 @@ namespace {
 void refuse_unwritable(const StationEpoch &s)
 {
     if (std::string p = epoch_order_problem(s.id.start, s.id.end); !p.empty())
-        throw Error(s.id.line.source, field_label(50, 14, "end effective date"), "the station epoch " + p);
+        throw Error(s.id.line.source, field_label(50, 14), "the station epoch " + p);
     for (const auto &c : s.channels) {
         if (std::string p = epoch_order_problem(c->id.start, c->id.end); !p.empty())
-            throw Error(c->id.line.source, field_label(52, 23, "end date"), "the channel epoch " + p);
+            throw Error(c->id.line.source, field_label(52, 23), "the channel epoch " + p);
         if (std::string p = sample_rate_problem(c->id.sample_rate); !p.empty())
-            throw Error(c->id.line.source, field_label(52, 18, "sample rate"), p);
+            throw Error(c->id.line.source, field_label(52, 18), p);
     }
 }
 

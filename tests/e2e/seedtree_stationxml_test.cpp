@@ -298,7 +298,7 @@ TEST_F(SeedtreeStationXml, ValuesStationXmlCannotHoldAreRefused)
          bhe + ":2: B053 field 3 (transfer function type): channel HILL.XY..BHE from 2003,182,00:00:00, stage 1: type "
                "\"C\" has no StationXML PzTransferFunctionType (A, B and D have)"},
         {"unit", bhe, 2, "A01002003", "A01000003",
-         bhe + ":2: B053 field 5 (signal input units): channel HILL.XY..BHE from 2003,182,00:00:00, stage 1: unit key 0 "
+         bhe + ":2: B053 field 5 (stage signal input units): channel HILL.XY..BHE from 2003,182,00:00:00, stage 1: unit key 0 "
                "has no blockette 34 in H.A; StationXML needs the unit"},
         {"clock drift", bhe, 1, "1.0000E-04", "-1.000E-04",
          bhe + ":1: B052 field 19 (max clock drift): \"-1.000E-04\" is negative; StationXML's ClockDrift is a tolerance "

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/seed/field_table.hpp"
 #include "generator/record.hpp"
 
 using quorvex::Record;
@@ -57,7 +58,15 @@ TEST(Record, ValuesThatDoNotFitTheirFieldsAreTheRecordsProblem)
         EXPECT_EQ(r.problem()->value, c.value);
         EXPECT_EQ(r.problem()->reason, c.reason);
     }
-    EXPECT_STREQ(quorvex::field_name(52, 13), "local depth");
+    // Messages name the field from the one table the reader lays lines out by.
+    EXPECT_STREQ(seed_field::name(52, 13), "local depth");
+    EXPECT_STREQ(seed_field::name(52, 25), "");
+    EXPECT_STREQ(seed_field::name(99, 3), "");
+    EXPECT_EQ(seed_field::label(53, 7), "B053 field 7 (A0 normalization factor)");
+    EXPECT_EQ(seed_field::label(61, 1), "B061 field 1 (blockette type)");
+    EXPECT_EQ(seed_field::number(61, "stage sequence number"), 3);
+    EXPECT_EQ(seed_field::number(62, "stage sequence number"), 4);
+    EXPECT_EQ(seed_field::number(50, "stage sequence number"), 0);
 
     // Integers wider than their digits; the first problem is kept, and a
     // group counts from its own first field.
