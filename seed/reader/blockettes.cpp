@@ -38,7 +38,10 @@ void fir_fields(FieldReader &f, int first, Fir &fir)
     fir.output_units = small(f.integer(first + 3, "signal out units", 3));
     long n = f.count(first + 4, "number of coefficients", 4, 14);
     fir.coefficients.reserve(static_cast<std::size_t>(n));
-    for (long i = 0; i < n; ++i) fir.coefficients.push_back(f.real(first + 5, "FIR coefficient", 14));
+    for (long i = 0; i < n; ++i) {
+        std::size_t at = f.column();
+        fir.coefficients.push_back(f.real_value(first + 5, "FIR coefficient", 14), f.line().text, at, 14);
+    }
 }
 
 // Fields 5 to 17 of 42, after the key and the name.

@@ -199,7 +199,7 @@ bool all_printable(std::string_view text)
 
 int framed_type(const Line &line)
 {
-    const std::string &t = line.text;
+    const std::string_view t = line.text;
     bool printable = all_printable(t);
     for (std::size_t i = 0; !printable && i < t.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(t[i]);
@@ -298,6 +298,14 @@ Number FieldReader::real(int field, const char *name, std::size_t width)
     if (!parse_real(t, n.value)) fail(field, name, quoted(raw) + " is not a finite number");
     n.text = NumberText(t);
     return n;
+}
+
+double FieldReader::real_value(int field, const char *name, std::size_t width)
+{
+    std::string_view raw = take(field, name, width);
+    double value = 0;
+    if (!parse_real(trim(raw), value)) fail(field, name, quoted(raw) + " is not a finite number");
+    return value;
 }
 
 Text FieldReader::variable(int field, const char *name, std::size_t min, std::size_t max)

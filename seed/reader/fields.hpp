@@ -10,17 +10,99 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "seed/reader/error.hpp"
 
 namespace seed {
 
+// The text of a line as it stands: a view into the text of its file, which
+// is read whole once and kept alive by every line that views it, so that
+// the blockettes, filters and response lists that keep a line share its
+// characters instead of copying them. A text made elsewhere (a tree in
+// memory, a test) is held on its own. Reads like a const std::string.
+class LineText {
+public:
+    LineText() = default;
+    LineText(std::string text)  // NOLINT: implicit, as a string's
+    {
+        auto held = std::make_shared<const std::string>(std::move(text));
+        data_ = held->data();
+        size_ = held->size();
+        owner_ = std::move(held);
+    }
+    LineText(const char *text) : LineText(std::string(text)) {}  // NOLINT
+    // A view of text that owner keeps alive.
+    LineText(std::shared_ptr<const void> owner, std::string_view text)
+        : owner_(std::move(owner)), data_(text.data()), size_(text.size())
+    {
+    }
+    LineText(const LineText &) = default;
+    LineText &operator=(const LineText &) = default;
+    LineText(LineText &&other) noexcept : owner_(std::move(other.owner_)), data_(other.data_), size_(other.size_)
+    {
+        other.data_ = nullptr;
+        other.size_ = 0;
+    }
+    LineText &operator=(LineText &&other) noexcept
+    {
+        if (this != &other) {
+            owner_ = std::move(other.owner_);
+            data_ = other.data_;
+            size_ = other.size_;
+            other.data_ = nullptr;
+            other.size_ = 0;
+        }
+        return *this;
+    }
+
+    std::string_view view() const { return std::string_view(data_ ? data_ : "", size_); }
+    operator std::string_view() const { return view(); }   // NOLINT
+    operator std::string() const { return str(); }          // NOLINT
+    std::string str() const { return std::string(view()); }
+    // Whatever keeps the text alive, for views of parts of it.
+    const std::shared_ptr<const void> &owner() const { return owner_; }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char *data() const { return view().data(); }
+    char operator[](std::size_t i) const { return data_[i]; }
+    char front() const { return data_[0]; }
+    char back() const { return data_[size_ - 1]; }
+    const char *begin() const { return view().data(); }
+    const char *end() const { return view().data() + size_; }
+    // A part as a string, as std::string::substr gives one.
+    std::string substr(std::size_t at, std::size_t n = std::string::npos) const
+    {
+        return std::string(view().substr(at, n));
+    }
+    std::size_t find(char c, std::size_t from = 0) const { return view().find(c, from); }
+    std::size_t find(std::string_view t, std::size_t from = 0) const { return view().find(t, from); }
+    int compare(std::size_t at, std::size_t n, std::string_view t) const { return view().substr(at, n).compare(t); }
+
+    friend bool operator==(const LineText &a, const LineText &b) { return a.view() == b.view(); }
+    friend bool operator==(const LineText &a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const LineText &a, const std::string &b) { return a.view() == std::string_view(b); }
+    friend bool operator==(const LineText &a, const char *b) { return a.view() == std::string_view(b); }
+    friend std::string operator+(const std::string &a, const LineText &b) { return a + b.str(); }
+    friend std::string operator+(const LineText &a, const std::string &b) { return a.str() + b; }
+    friend std::string operator+(const char *a, const LineText &b) { return a + b.str(); }
+    friend std::string operator+(const LineText &a, const char *b) { return a.str() + b; }
+
+private:
+    std::shared_ptr<const void> owner_;
+    const char *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // One blockette line of the tree as it stands, without its newline.
 struct Line {
-    std::string text;
+    LineText text;
     Source source;
 };
 
@@ -123,6 +205,116 @@ struct Number {
     NumberText text;  // as written, without padding blanks
 };
 
+// Numbers of one field written one after another, as a FIR's coefficients
+// are: the values parsed once, each text read from the line it stands in
+// when asked for (a Number made then), so that a coefficient costs its
+// value and no copy of its text. Copies share the list: a dictionary FIR
+// referred to many times is held once; a change to a shared list copies it
+// first. Reads like a vector of Number, by value.
+class NumberList {
+public:
+    class const_iterator {
+    public:
+        using value_type = Number;
+        using difference_type = std::ptrdiff_t;
+        const_iterator() = default;
+        const_iterator(const NumberList *list, std::size_t at) : list_(list), at_(at) {}
+        Number operator*() const { return (*list_)[at_]; }
+        const_iterator &operator++()
+        {
+            ++at_;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator was = *this;
+            ++at_;
+            return was;
+        }
+        friend bool operator==(const const_iterator &a, const const_iterator &b) { return a.at_ == b.at_; }
+
+    private:
+        const NumberList *list_ = nullptr;
+        std::size_t at_ = 0;
+    };
+
+    std::size_t size() const { return items_ ? items_->values.size() : 0; }
+    bool empty() const { return size() == 0; }
+    double value(std::size_t i) const { return items_->values[i]; }
+    Number operator[](std::size_t i) const
+    {
+        const Run &run = run_of(i);
+        std::string_view field = run.text.view().substr(run.at + (i - run.first) * run.width, run.width);
+        return Number{items_->values[i], NumberText(trim_blanks(field))};
+    }
+    Number front() const { return (*this)[0]; }
+    Number back() const { return (*this)[size() - 1]; }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, size()); }
+
+    void reserve(std::size_t n) { own().values.reserve(n); }
+    // A number whose text is the field of width characters at column at
+    // (from 0) of text, blanks around it left out.
+    void push_back(double value, const LineText &text, std::size_t at, std::size_t width)
+    {
+        Items &items = own();
+        Run *last = items.runs.empty() ? nullptr : &items.runs.back();
+        if (last && last->width == width && last->text.data() == text.data() &&
+            last->at + (items.values.size() - last->first) * width == at)
+            ;  // the next field of the same line: the run goes on
+        else
+            items.runs.push_back(Run{text, at, width, items.values.size()});
+        items.values.push_back(value);
+    }
+    // A number made elsewhere, its text held with it.
+    void push_back(const Number &number)
+    {
+        push_back(number.value, LineText(std::string(number.text.view())), 0, number.text.size());
+    }
+    void append(const NumberList &more)
+    {
+        if (more.empty()) return;
+        Items &items = own();
+        std::size_t base = items.values.size();
+        for (const Run &r : more.items_->runs) items.runs.push_back(Run{r.text, r.at, r.width, base + r.first});
+        items.values.insert(items.values.end(), more.items_->values.begin(), more.items_->values.end());
+    }
+
+private:
+    // Numbers first, first + 1, ... stand in text from column at on, a field
+    // of width each, until the next run's first.
+    struct Run {
+        LineText text;
+        std::size_t at = 0, width = 0;
+        std::size_t first = 0;
+    };
+    struct Items {
+        std::vector<double> values;
+        std::vector<Run> runs;
+    };
+    static std::string_view trim_blanks(std::string_view text)
+    {
+        while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+        return text;
+    }
+    const Run &run_of(std::size_t i) const
+    {
+        const std::vector<Run> &runs = items_->runs;
+        if (runs.size() == 1) return runs.front();
+        auto after = std::upper_bound(runs.begin(), runs.end(), i,
+                                      [](std::size_t n, const Run &r) { return n < r.first; });
+        return *(after - 1);
+    }
+    Items &own()
+    {
+        if (!items_) items_ = std::make_shared<Items>();
+        else if (items_.use_count() > 1) items_ = std::make_shared<Items>(*items_);
+        return *items_;
+    }
+    std::shared_ptr<Items> items_;
+};
+
 struct Text {
     std::string text;
     std::size_t max = 0;  // SEED's maximum length of the field
@@ -167,6 +359,12 @@ public:
     Number real(int field, const char *name, std::size_t width);
     Text variable(int field, const char *name, std::size_t min, std::size_t max);
     Time time(int field, const char *name, bool may_be_open);
+
+    // A finite decimal number as real reads one, its value only.
+    double real_value(int field, const char *name, std::size_t width);
+    // The column (from 0) the next field starts at, and the line read.
+    std::size_t column() const { return at_; }
+    const Line &line() const { return line_; }
 
     // Characters left after the last field are an error.
     void done();

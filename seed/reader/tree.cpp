@@ -266,7 +266,7 @@ private:
     // The dictionary's filter, shared (see Filter::lines).
     Filter resolve(int key, const Line &line)
     {
-        Line place{std::string(), line.source};
+        Line place{LineText(), line.source};
         if (auto it = dictionary_.firs.find(key); it != dictionary_.firs.end())
             return Filter{it->second.fir, key, {std::move(place)}};
         if (auto it = dictionary_.polynomials.find(key); it != dictionary_.polynomials.end())
@@ -537,8 +537,9 @@ std::vector<Line> lines_of_records(const std::vector<std::string> &records, cons
 {
     std::vector<Line> lines;
     lines.reserve(records.size());
+    const FileName name(file);
     int number = 0;
-    for (const std::string &r : records) lines.push_back(Line{r, Source{file, ++number}});
+    for (const std::string &r : records) lines.push_back(Line{r, Source{name, ++number}});
     return lines;
 }
 
