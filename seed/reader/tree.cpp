@@ -172,9 +172,9 @@ class StageBuilder {
 public:
     StageBuilder(const Dictionary &dictionary, ChannelEpoch &epoch) : dictionary_(dictionary), epoch_(epoch) {}
 
-    void add(const Line &line)
+    // A line of the epoch's response, of the type framed_type gave.
+    void add(const Line &line, int type)
     {
-        int type = framed_type(line);
         bool continued = false;
         switch (type) {
         case 53: {
@@ -311,7 +311,7 @@ public:
 private:
     void comment(const Comment &c, int type)
     {
-        need(d_.comments.count(c.key), c.key, c.line, field_label(type, 5, "comment code key"), 31);
+        need(d_.comments.count(c.key), c.key, c.line, Label{type, 5, "comment code key"}, 31);
     }
 
     template <typename Response>
@@ -319,15 +319,33 @@ private:
     {
         int type = std::stoi(line.text.substr(0, 3));
         int in_field = type == 61 ? 6 : 5;
-        need(d_.units.count(r.input_units), r.input_units, line, field_label(type, in_field, "signal input units"), 34);
-        need(d_.units.count(r.output_units), r.output_units, line, field_label(type, in_field + 1, "signal output units"), 34);
+        need(d_.units.count(r.input_units), r.input_units, line, Label{type, in_field, "signal input units"}, 34);
+        need(d_.units.count(r.output_units), r.output_units, line, Label{type, in_field + 1, "signal output units"}, 34);
     }
+
+    // A field's label, written out only for a message.
+    struct Label {
+        int type, field;
+        const char *name;
+        operator std::string() const { return field_label(type, field, name); }  // NOLINT
+    };
 
     void need(bool present, int key, const Line &line, const std::string &field, int kind)
     {
-        if (key != 0 && !present)
-            throw Error(line.source, field,
-                        "lookup code " + std::to_string(key) + " has no blockette " + std::to_string(kind) + " in H.A");
+        if (key != 0 && !present) missing(key, line, field, kind);
+    }
+    void need(bool present, int key, const Line &line, const char *field, int kind)
+    {
+        if (key != 0 && !present) missing(key, line, field, kind);
+    }
+    void need(bool present, int key, const Line &line, const Label &field, int kind)
+    {
+        if (key != 0 && !present) missing(key, line, field, kind);
+    }
+    [[noreturn]] static void missing(int key, const Line &line, const std::string &field, int kind)
+    {
+        throw Error(line.source, field,
+                    "lookup code " + std::to_string(key) + " has no blockette " + std::to_string(kind) + " in H.A");
     }
 
     const Dictionary &d_;
@@ -378,8 +396,10 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
             throw Error(head.source, "B052 field 3 (location identifier)",
                         "location \"" + epoch->id.location + "\" in the directory of location \"" + location + "\"");
         StageBuilder stages(dictionary, *epoch);
-        for (++i; i < b052.size() && framed_type(b052[i]) != 52; ++i) {
-            stages.add(b052[i]);
+        for (++i; i < b052.size(); ++i) {
+            int type = framed_type(b052[i]);
+            if (type == 52) break;
+            stages.add(b052[i], type);
             epoch->response.push_back(std::move(b052[i]));  // the file's lines are read once
         }
         stages.finish();
