@@ -94,12 +94,12 @@ std::vector<double> expanded_coefficients(const Fir &fir)
     std::vector<double> out;
     const std::size_t n = fir.coefficients.size();
     out.reserve(2 * n);
-    for (const Number &c : fir.coefficients) out.push_back(c.value);
+    for (std::size_t k = 0; k < n; ++k) out.push_back(fir.coefficients.value(k));
     if (n == 0) return out;
     if (fir.symmetry == 'B')
-        for (std::size_t k = n - 1; k-- > 0;) out.push_back(fir.coefficients[k].value);
+        for (std::size_t k = n - 1; k-- > 0;) out.push_back(out[k]);
     else if (fir.symmetry == 'C')
-        for (std::size_t k = n; k-- > 0;) out.push_back(fir.coefficients[k].value);
+        for (std::size_t k = n; k-- > 0;) out.push_back(out[k]);
     return out;
 }
 

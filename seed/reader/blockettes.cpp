@@ -40,7 +40,10 @@ void fir_fields(FieldReader &f, int first, Fir &fir)
     fir.coefficients.reserve(static_cast<std::size_t>(n));
     for (long i = 0; i < n; ++i) {
         std::size_t at = f.column();
-        fir.coefficients.push_back(f.real_value(first + 5, "FIR coefficient", 14), f.line().text, at, 14);
+        Decimal parts;
+        bool usual = false;
+        double value = f.real_value(first + 5, "FIR coefficient", 14, parts, usual);
+        fir.coefficients.push_back(value, usual ? &parts : nullptr, f.line().text, at, 14);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -205,6 +206,17 @@ struct Number {
     NumberText text;  // as written, without padding blanks
 };
 
+// A number of the usual form in parts: its value is mantissa x 10^scale
+// (negated when negative), with mantissa at most 2^53 and scale within
+// +-22, so that one multiplication or division of exact doubles gives the
+// correctly rounded value.
+struct Decimal {
+    std::uint64_t mantissa = 0;
+    int scale = 0;
+    bool negative = false;
+};
+double decimal_value(const Decimal &d);
+
 // Numbers of one field written one after another, as a FIR's coefficients
 // are: the values parsed once, each text read from the line it stands in
 // when asked for (a Number made then), so that a coefficient costs its
@@ -238,49 +250,61 @@ public:
         std::size_t at_ = 0;
     };
 
-    std::size_t size() const { return items_ ? items_->values.size() : 0; }
+    std::size_t size() const { return items_ ? items_->codes.size() : 0; }
     bool empty() const { return size() == 0; }
-    double value(std::size_t i) const { return items_->values[i]; }
+    double value(std::size_t i) const
+    {
+        std::uint32_t code = items_->codes[i];
+        Decimal d;
+        return parts(code, d) ? decimal_value(d) : items_->others[code & payload];
+    }
     Number operator[](std::size_t i) const
     {
         const Run &run = run_of(i);
         std::string_view field = run.text.view().substr(run.at + (i - run.first) * run.width, run.width);
-        return Number{items_->values[i], NumberText(trim_blanks(field))};
+        return Number{value(i), NumberText(trim_blanks(field))};
     }
     Number front() const { return (*this)[0]; }
     Number back() const { return (*this)[size() - 1]; }
     const_iterator begin() const { return const_iterator(this, 0); }
     const_iterator end() const { return const_iterator(this, size()); }
 
-    void reserve(std::size_t n) { own().values.reserve(n); }
+    void reserve(std::size_t n) { own().codes.reserve(n); }
     // A number whose text is the field of width characters at column at
-    // (from 0) of text, blanks around it left out.
-    void push_back(double value, const LineText &text, std::size_t at, std::size_t width)
+    // (from 0) of text, blanks around it left out; parts when its text has
+    // the usual form (see Decimal), which holds it in four bytes.
+    void push_back(double value, const Decimal *parts, const LineText &text, std::size_t at, std::size_t width)
     {
         Items &items = own();
         Run *last = items.runs.empty() ? nullptr : &items.runs.back();
-        if (last && last->width == width && last->text.data() == text.data() &&
-            last->at + (items.values.size() - last->first) * width == at)
-            ;  // the next field of the same line: the run goes on
-        else
-            items.runs.push_back(Run{text, at, width, items.values.size()});
-        items.values.push_back(value);
+        if (!(last && last->width == width && last->text.data() == text.data() &&
+              last->at + (items.codes.size() - last->first) * width == at))
+            items.runs.push_back(Run{text, at, width, items.codes.size()});
+        add(items, value, parts);
     }
     // A number made elsewhere, its text held with it.
     void push_back(const Number &number)
     {
-        push_back(number.value, LineText(std::string(number.text.view())), 0, number.text.size());
+        push_back(number.value, nullptr, LineText(std::string(number.text.view())), 0, number.text.size());
     }
     void append(const NumberList &more)
     {
         if (more.empty()) return;
         Items &items = own();
-        std::size_t base = items.values.size();
+        std::size_t base = items.codes.size();
         for (const Run &r : more.items_->runs) items.runs.push_back(Run{r.text, r.at, r.width, base + r.first});
-        items.values.insert(items.values.end(), more.items_->values.begin(), more.items_->values.end());
+        for (std::size_t i = 0; i < more.size(); ++i) {
+            Decimal d;
+            bool usual = more.parts(more.items_->codes[i], d);
+            add(items, more.value(i), usual ? &d : nullptr);
+        }
     }
 
 private:
+    // A code: sign (bit 31), the scale less the list's lowest (bits 27 to
+    // 30) and the mantissa (bits 0 to 26); scale bits all set for a value
+    // held as a double among others, at the index in bits 0 to 26.
+    static constexpr std::uint32_t payload = (std::uint32_t(1) << 27) - 1, other = 15;
     // Numbers first, first + 1, ... stand in text from column at on, a field
     // of width each, until the next run's first.
     struct Run {
@@ -289,9 +313,44 @@ private:
         std::size_t first = 0;
     };
     struct Items {
-        std::vector<double> values;
+        std::vector<std::uint32_t> codes;
+        std::vector<double> others;
+        int lowest = 0;  // scale of scale bits 0: the first usual number's less 7
+        bool has_lowest = false;
         std::vector<Run> runs;
     };
+    bool parts(std::uint32_t code, Decimal &d) const
+    {
+        std::uint32_t scale = (code >> 27) & 15;
+        if (scale == other) return false;
+        d.mantissa = code & payload;
+        d.scale = items_->lowest + static_cast<int>(scale);
+        d.negative = (code >> 31) != 0;
+        return true;
+    }
+    static void add(Items &items, double value, const Decimal *d)
+    {
+        if (d && d->mantissa <= payload) {
+            if (!items.has_lowest) {
+                items.lowest = d->scale - 7;
+                items.has_lowest = true;
+            }
+            int scale = d->scale - items.lowest;
+            if (scale >= 0 && scale < static_cast<int>(other)) {
+                std::uint32_t code = (d->negative ? std::uint32_t(1) << 31 : 0) |
+                                     static_cast<std::uint32_t>(scale) << 27 | static_cast<std::uint32_t>(d->mantissa);
+                // Kept so only when it gives the value back bit for bit.
+                double back = decimal_value(*d);
+                if (std::memcmp(&back, &value, sizeof value) == 0) {
+                    items.codes.push_back(code);
+                    return;
+                }
+            }
+        }
+        if (items.others.size() > payload) throw std::length_error("too many numbers in one list");
+        items.codes.push_back(other << 27 | static_cast<std::uint32_t>(items.others.size()));
+        items.others.push_back(value);
+    }
     static std::string_view trim_blanks(std::string_view text)
     {
         while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -360,8 +419,9 @@ public:
     Text variable(int field, const char *name, std::size_t min, std::size_t max);
     Time time(int field, const char *name, bool may_be_open);
 
-    // A finite decimal number as real reads one, its value only.
-    double real_value(int field, const char *name, std::size_t width);
+    // A finite decimal number as real reads one, without its text; usual
+    // set when parts holds it (see Decimal).
+    double real_value(int field, const char *name, std::size_t width, Decimal &parts, bool &usual);
     // The column (from 0) the next field starts at, and the line read.
     std::size_t column() const { return at_; }
     const Line &line() const { return line_; }
@@ -395,6 +455,8 @@ std::string field_label(int type, int field, const char *name);
 // Number parsing shared by the fields and the program's arguments: the
 // whole text must be the number. Returns false otherwise.
 bool parse_real(std::string_view text, double &value);
+// The same, with the parts of a number of the usual form (usual set then).
+bool parse_real(std::string_view text, double &value, Decimal &parts, bool &usual);
 bool parse_unsigned(std::string_view text, long long &value);
 
 std::string_view trim(std::string_view text);
