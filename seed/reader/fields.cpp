@@ -21,10 +21,6 @@ std::string_view trim(std::string_view text)
 
 namespace {
 
-// Powers of ten a double holds exactly.
-constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The common case of a field, "-1.23456E-03", in parts (see Decimal);
 // false when the text is not of that simple form. "5." and ".5" are left
 // to from_chars, as are more than 19 digits, which may not fit.
@@ -65,14 +61,6 @@ bool parse_simple_decimal(std::string_view text, Decimal &d)
 }
 
 }  // namespace
-
-double decimal_value(const Decimal &d)
-{
-    // Exact operands: the one rounding is the correct one, as from_chars's.
-    double v = static_cast<double>(d.mantissa);
-    v = d.scale < 0 ? v / exact_powers[-d.scale] : v * exact_powers[d.scale];
-    return d.negative ? -v : v;
-}
 
 bool parse_real(std::string_view text, double &value)
 {

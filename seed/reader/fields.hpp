@@ -215,7 +215,17 @@ struct Decimal {
     int scale = 0;
     bool negative = false;
 };
-double decimal_value(const Decimal &d);
+// Powers of ten a double holds exactly.
+inline constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Exact operands: the one rounding is the correct one, as from_chars's.
+inline double decimal_value(const Decimal &d)
+{
+    double v = static_cast<double>(d.mantissa);
+    v = d.scale < 0 ? v / exact_powers_of_ten[-d.scale] : v * exact_powers_of_ten[d.scale];
+    return d.negative ? -v : v;
+}
 
 // Numbers of one field written one after another, as a FIR's coefficients
 // are: the values parsed once, each text read from the line it stands in
@@ -257,6 +267,16 @@ public:
         std::uint32_t code = items_->codes[i];
         Decimal d;
         return parts(code, d) ? decimal_value(d) : items_->others[code & payload];
+    }
+    // Every value in order, after what out holds.
+    void append_values(std::vector<double> &out) const
+    {
+        if (!items_) return;
+        out.reserve(out.size() + size());
+        for (std::uint32_t code : items_->codes) {
+            Decimal d;
+            out.push_back(parts(code, d) ? decimal_value(d) : items_->others[code & payload]);
+        }
     }
     Number operator[](std::size_t i) const
     {
