@@ -30,6 +30,7 @@ bool parse_simple_decimal(std::string_view text, Decimal &d)
     bool negative = p < end && *p == '-';
     if (negative) ++p;
     auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+    // Up to 19 digits do not overflow; more are counted and refused.
     std::uint64_t mantissa = 0;
     const char *first = p;
     for (; p < end && digit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');

@@ -357,14 +357,11 @@ private:
             }
             int scale = d->scale - items.lowest;
             if (scale >= 0 && scale < static_cast<int>(other)) {
-                std::uint32_t code = (d->negative ? std::uint32_t(1) << 31 : 0) |
-                                     static_cast<std::uint32_t>(scale) << 27 | static_cast<std::uint32_t>(d->mantissa);
-                // Kept so only when it gives the value back bit for bit.
-                double back = decimal_value(*d);
-                if (std::memcmp(&back, &value, sizeof value) == 0) {
-                    items.codes.push_back(code);
-                    return;
-                }
+                // value is decimal_value(*d), which gives it back bit for bit.
+                items.codes.push_back((d->negative ? std::uint32_t(1) << 31 : 0) |
+                                      static_cast<std::uint32_t>(scale) << 27 |
+                                      static_cast<std::uint32_t>(d->mantissa));
+                return;
             }
         }
         if (items.others.size() > payload) throw std::length_error("too many numbers in one list");

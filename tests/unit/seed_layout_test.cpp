@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "seed/reader/blockettes.hpp"
@@ -155,6 +156,24 @@ TEST(SeedLayouts, FirCoefficientsKeepTheirValuesAndTexts)
         EXPECT_EQ(n.text, text);
         EXPECT_TRUE(same_bits(n.value, expected)) << text;
         EXPECT_TRUE(same_bits(a.fir.coefficients.value(i), expected)) << text;
+    }
+
+    // Numbers of every length and exponent: the value from_chars gives, bit for bit.
+    std::uint64_t state = 12345;
+    auto next = [&](unsigned n) { return static_cast<unsigned>((state = state * 6364136223846793005ULL + 1442695040888963407ULL) >> 33) % n; };
+    for (int k = 0; k < 20000; ++k) {
+        std::string t = next(2) ? "-" : "";
+        for (unsigned d = next(12); d-- > 0;) t += static_cast<char>('0' + next(10));
+        if (t.empty() || t == "-" || next(2)) t += std::to_string(next(10));
+        if (next(4)) {
+            t += '.';
+            for (unsigned d = 1 + next(18); d-- > 0;) t += static_cast<char>('0' + next(10));
+        }
+        if (next(3)) t += std::string(next(2) ? "E" : "e") + (next(2) ? "-" : "+") + std::to_string(next(40));
+        double got = 0, expected = 0;
+        ASSERT_TRUE(seed::parse_real(t, got)) << t;
+        std::from_chars(t.data(), t.data() + t.size(), expected);
+        EXPECT_TRUE(same_bits(got, expected)) << t;
     }
 
     // A FIR merged from two blockettes, and a copy that shares the first:
