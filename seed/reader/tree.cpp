@@ -242,6 +242,8 @@ public:
 
     void finish()
     {
+        // Held for the whole read: no room beyond the stages.
+        epoch_.stages.reserve(stages_.size());
         for (auto &[number, s] : stages_) epoch_.stages.push_back(std::move(s));
     }
 
@@ -403,6 +405,7 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
             epoch->response.push_back(std::move(b052[i]));  // the file's lines are read once
         }
         stages.finish();
+        epoch->response.shrink_to_fit();
         epoch->comments =
             take_comments(b059, at059, epoch->id.comment_count, 59, head, "B052 field 20 (number of comments)", "B059");
 
