@@ -400,7 +400,7 @@ private:
                 const auto &k = fir->coefficients;
                 bool symmetric = true;
                 for (std::size_t i = 0, j = k.size() - 1; i < j && symmetric; ++i, --j)
-                    symmetric = k[i].value == k[j].value;
+                    symmetric = k.value(i) == k.value(j);
                 if (symmetric)
                     add(c, Severity::warning, "fir-symmetry",
                         stage_name(s.number) + " FIR " + fir->name.text + " is symmetric (" +

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <numbers>
 
 namespace seed {
@@ -70,6 +71,25 @@ std::vector<double> values(const std::vector<ValueError> &c)
     return out;
 }
 
+
+// The expanded coefficients of the FIRs of one stage, made once however
+// many frequencies the stage is evaluated at.
+class Taps {
+public:
+    const std::vector<double> &of(const Fir &fir)
+    {
+        for (const auto &[made_of, taps] : made_)
+            if (made_of == &fir) return taps;
+        made_.emplace_back(&fir, expanded_coefficients(fir));
+        return made_.back().second;
+    }
+
+private:
+    std::deque<std::pair<const Fir *, std::vector<double>>> made_;  // a deque: references stay valid
+};
+
+Complex filter_response(const Filter &filter, double f, double rate, Taps &taps);
+
 }  // namespace
 
 bool is_digital(const Filter &filter)
@@ -94,12 +114,12 @@ std::vector<double> expanded_coefficients(const Fir &fir)
     std::vector<double> out;
     const std::size_t n = fir.coefficients.size();
     out.reserve(2 * n);
-    for (const Number &c : fir.coefficients) out.push_back(c.value);
+    fir.coefficients.append_values(out);
     if (n == 0) return out;
     if (fir.symmetry == 'B')
-        for (std::size_t k = n - 1; k-- > 0;) out.push_back(fir.coefficients[k].value);
+        for (std::size_t k = n - 1; k-- > 0;) out.push_back(out[k]);
     else if (fir.symmetry == 'C')
-        for (std::size_t k = n; k-- > 0;) out.push_back(fir.coefficients[k].value);
+        for (std::size_t k = n; k-- > 0;) out.push_back(out[k]);
     return out;
 }
 
@@ -113,6 +133,14 @@ Complex poles_zeros_response(const PolesZeros &pz, double f, double rate)
 }
 
 Complex filter_response(const Filter &filter, double f, double rate)
+{
+    Taps taps;
+    return filter_response(filter, f, rate, taps);
+}
+
+namespace {
+
+Complex filter_response(const Filter &filter, double f, double rate, Taps &taps)
 {
     if (const auto *pz = std::get_if<PolesZeros>(&filter.response)) {
         if (pz->transfer_type == 'C')
@@ -137,12 +165,10 @@ Complex filter_response(const Filter &filter, double f, double rate)
     if (const auto *fir = std::get_if<Fir>(&filter.response)) {
         need_rate(filter, rate, ("the FIR " + fir->name.text).c_str());
         if (fir->coefficients.empty()) return 1.0;
-        return delay_series(expanded_coefficients(*fir), two_pi * f / rate);
+        return delay_series(taps.of(*fir), two_pi * f / rate);
     }
     throw ResponseError(first_line(filter).source, "a polynomial is not a frequency response");
 }
-
-namespace {
 
 const Fir *symmetric_fir(const Filter &filter)
 {
@@ -160,17 +186,14 @@ bool asymmetric_fir(const Filter &filter)
 }
 
 // sum(h_k cos(w (k - centre))): the FIR about its centre, real.
-double zero_phase(const Fir &fir, double w)
+double zero_phase(const std::vector<double> &taps, double w)
 {
-    std::vector<double> taps = expanded_coefficients(fir);
     double centre = static_cast<double>(taps.size() - 1) / 2, sum = 0;
     for (std::size_t k = 0; k < taps.size(); ++k) sum += taps[k] * std::cos(w * (static_cast<double>(k) - centre));
     return sum;
 }
 
-}  // namespace
-
-Complex stage_response(const Stage &stage, double f, DelayConvention convention)
+Complex stage_response(const Stage &stage, double f, DelayConvention convention, Taps &taps)
 {
     double rate = stage.decimation ? stage.decimation->input_rate.value : 0.0;
     Complex h = stage.sensitivity ? stage.sensitivity->gain.value : 1.0;
@@ -184,9 +207,9 @@ Complex stage_response(const Stage &stage, double f, DelayConvention convention)
         const Fir *symmetric = corrected ? symmetric_fir(filter) : nullptr;
         if (symmetric) {
             need_rate(filter, rate, ("the FIR " + symmetric->name.text).c_str());
-            h *= zero_phase(*symmetric, two_pi * f / rate);
+            h *= zero_phase(taps.of(*symmetric), two_pi * f / rate);
         } else {
-            h *= filter_response(filter, f, rate);
+            h *= filter_response(filter, f, rate, taps);
         }
         advance = advance || (corrected && asymmetric_fir(filter));
     }
@@ -200,6 +223,14 @@ Complex stage_response(const Stage &stage, double f, DelayConvention convention)
                                              " Hz is not a finite number");
     }
     return h;
+}
+
+}  // namespace
+
+Complex stage_response(const Stage &stage, double f, DelayConvention convention)
+{
+    Taps taps;
+    return stage_response(stage, f, convention, taps);
 }
 
 Complex channel_response(const ChannelEpoch &epoch, double f, DelayConvention convention)
@@ -248,7 +279,8 @@ std::vector<Complex> ResponseMemo::channel(const ChannelEpoch &epoch, const std:
             if (it == stages_.end()) {
                 std::vector<Complex> values;
                 values.reserve(frequencies.size());
-                for (double f : frequencies) values.push_back(stage_response(s, f, convention));
+                Taps taps;
+                for (double f : frequencies) values.push_back(stage_response(s, f, convention, taps));
                 it = stages_.emplace(std::move(key), std::move(values)).first;
             }
             for (std::size_t i = 0; i < out.size(); ++i) out[i] *= it->second[i];

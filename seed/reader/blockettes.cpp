@@ -37,7 +37,13 @@ void fir_fields(FieldReader &f, int first, Fir &fir)
     fir.output_units = small(f.integer(first + 3));
     long n = f.count(first + 4, 14);
     fir.coefficients.reserve(static_cast<std::size_t>(n));
-    for (long i = 0; i < n; ++i) fir.coefficients.push_back(f.real(first + 5));
+    for (long i = 0; i < n; ++i) {
+        std::size_t at = f.column();
+        Decimal parts;
+        bool usual = false;
+        double value = f.real_value(first + 5, parts, usual);
+        fir.coefficients.push_back(value, usual ? &parts : nullptr, f.line().text, at, f.width(first + 5));
+    }
 }
 
 // Fields 5 to 17 of 42, after the key and the name.

@@ -57,12 +57,13 @@ struct UnitEntry {
 
 // The response of a FIR, as blockette 61 in a response or 41 in the
 // dictionary holds it (a long one merged from consecutive blockettes).
-// Copies share the coefficients: a 41 referred to many times is held once.
+// Copies share the coefficients: a 41 referred to many times is held once;
+// their texts are read from the blockette lines, which the model keeps.
 struct Fir {
     Text name;
     char symmetry = 0;
     int input_units = 0, output_units = 0;
-    SharedList<Number> coefficients;
+    NumberList coefficients;
 };
 
 // A polynomial response, as blockette 62 or 42 holds it.

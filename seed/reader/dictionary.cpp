@@ -5,9 +5,12 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "seed/reader/inventory.hpp"
 
@@ -35,13 +38,33 @@ std::vector<Line> read_lines(const std::string &path, bool may_be_missing)
         ::close(fd);
         throw Error(Source{path, 0}, "a file of the kernel (/proc, /sys), not of a header tree");
     }
-    // Line by line: no blockette line is longer than its 4-digit length
-    // field, so a longer one ends the reading at once, however big the file.
-    std::string line;
-    int number = 0;
-    char buffer[65536];
+    // The file whole into one text that its lines view, read by large
+    // blocks; no blockette line is longer than its 4-digit length field, so
+    // a longer one ends the reading at once, however big the file.
+    // The text without zeroing it first: each block is read straight into
+    // it, and realloc moves a large one without copying.
+    struct Text {
+        char *data = nullptr;
+        std::size_t size = 0, capacity = 0;
+        ~Text() { std::free(data); }
+        void reserve(std::size_t n)
+        {
+            void *more = std::realloc(data, n);
+            if (!more) throw std::bad_alloc();
+            data = static_cast<char *>(more);
+            capacity = n;
+        }
+    } text;
+    constexpr std::size_t block = 1 << 20;
+    // Room for the file as its size says, up to a few blocks: a larger
+    // (or sparse) file grows the text as it is read, never ahead of it.
+    text.reserve(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), 4 * block) + 1);
+    std::vector<std::size_t> ends;  // of the lines, each at a newline
+    std::size_t line_start = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        std::size_t had = text.size;
+        if (text.capacity == had) text.reserve(std::max(2 * had, had + block));
+        ssize_t n = ::read(fd, text.data + had, std::min(text.capacity - had, block));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int saved = errno;
@@ -49,22 +72,38 @@ std::vector<Line> read_lines(const std::string &path, bool may_be_missing)
             throw Error(Source{path, 0}, std::string("cannot read: ") + std::strerror(saved));
         }
         if (n == 0) break;
-        for (std::string_view rest(buffer, static_cast<std::size_t>(n)); !rest.empty();) {
-            std::size_t end = rest.find('\n');
-            line.append(rest.substr(0, end));
-            if (line.size() > max_line_length) {
+        text.size += static_cast<std::size_t>(n);
+        for (std::size_t at = had; at < text.size;) {
+            const void *newline = std::memchr(text.data + at, '\n', text.size - at);
+            std::size_t end = newline ? static_cast<std::size_t>(static_cast<const char *>(newline) - text.data)
+                                      : text.size;
+            if (end - line_start > max_line_length) {
                 ::close(fd);
-                throw Error(Source{path, number + 1}, "longer than " + std::to_string(max_line_length) +
-                                                          " characters, which no blockette line is");
+                throw Error(Source{path, static_cast<int>(ends.size()) + 1},
+                            "longer than " + std::to_string(max_line_length) + " characters, which no blockette line is");
             }
-            if (end == std::string_view::npos) break;
-            lines.push_back(Line{std::move(line), Source{path, ++number}});
-            line.clear();
-            rest.remove_prefix(end + 1);
+            if (!newline) break;
+            ends.push_back(end);
+            line_start = at = end + 1;
         }
     }
     ::close(fd);
-    if (!line.empty()) lines.push_back(Line{std::move(line), Source{path, ++number}});
+    if (line_start < text.size) ends.push_back(text.size);
+    if (text.capacity > text.size + text.size / 4 + 4096) text.reserve(text.size + 1);  // grown while read
+
+    // The path held apart from the text: a place kept after the lines (a
+    // message, a finding) does not keep the file's text alive.
+    const FileName name(path);
+    const char *data = text.data;
+    text.data = nullptr;  // the lines own it now (freed here too if sharing it fails)
+    std::shared_ptr<const void> owner(data, [](const char *p) { std::free(const_cast<char *>(p)); });
+    lines.reserve(ends.size());
+    std::size_t begin = 0;
+    int number = 0;
+    for (std::size_t end : ends) {
+        lines.push_back(Line{LineText(owner, std::string_view(data + begin, end - begin)), Source{name, ++number}});
+        begin = end + 1;
+    }
     return lines;
 }
 

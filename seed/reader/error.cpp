@@ -10,7 +10,7 @@ Error::Error(const Source &source, std::string field, std::string message)
     : source_(source), field_(std::move(field)), message_(std::move(message))
 {
     if (!source_.file.empty()) {
-        text_ = source_.file;
+        text_ = source_.file.str();
         if (source_.line > 0) text_ += ":" + std::to_string(source_.line);
         text_ += ": ";
     }

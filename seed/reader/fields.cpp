@@ -22,61 +22,56 @@ std::string_view trim(std::string_view text)
 
 namespace {
 
-// Powers of ten a double holds exactly.
-constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The common case of a field, "-1.23456E-03": digits with at most 15 of
-// them significant and a small exponent, where one multiplication or
-// division of exact values gives the correctly rounded result that
-// from_chars gives. False when the text is not of that simple form.
-bool parse_simple_real(std::string_view text, double &value)
+// The common case of a field, "-1.23456E-03", in parts (see Decimal);
+// false when the text is not of that simple form. "5." and ".5" are left
+// to from_chars, as are more than 19 digits, which may not fit.
+bool parse_simple_decimal(std::string_view text, Decimal &d)
 {
     const char *p = text.data(), *end = p + text.size();
     bool negative = p < end && *p == '-';
     if (negative) ++p;
+    auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+    // Up to 19 digits do not overflow; more are counted and refused.
     std::uint64_t mantissa = 0;
-    int digits = 0, scale = 0;
-    // Digits before a point and after one: "5." and ".5" are left to from_chars.
     const char *first = p;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        if (mantissa == 0 && *p == '0') continue;
-        if (++digits > 15) return false;
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-    }
+    for (; p < end && digit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
     if (p == first) return false;
+    long digits = p - first, scale = 0;
     if (p < end && *p == '.') {
         const char *point = ++p;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            --scale;
-            if (mantissa == 0 && *p == '0') continue;
-            if (++digits > 15) return false;
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-        }
+        for (; p < end && digit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         if (p == point) return false;
+        scale = -(p - point);
+        digits += p - point;
     }
+    if (digits > 19 || mantissa > (std::uint64_t(1) << 53)) return false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         bool minus = p < end && *p == '-';
         if (p < end && (*p == '-' || *p == '+')) ++p;
-        int exponent = 0, exponent_digits = 0;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            if (++exponent_digits > 3) return false;
-            exponent = exponent * 10 + (*p - '0');
-        }
-        if (exponent_digits == 0) return false;
+        const char *exponent_first = p;
+        long exponent = 0;
+        for (; p < end && digit(*p); ++p) exponent = exponent * 10 + (*p - '0');
+        if (p == exponent_first || p - exponent_first > 3) return false;
         scale += minus ? -exponent : exponent;
     }
     if (p != end || scale < -22 || scale > 22) return false;
-    double v = static_cast<double>(mantissa);
-    v = scale < 0 ? v / exact_powers[-scale] : v * exact_powers[scale];
-    value = negative ? -v : v;
+    d.mantissa = mantissa;
+    d.scale = static_cast<int>(scale);
+    d.negative = negative;
     return true;
 }
 
 }  // namespace
 
 bool parse_real(std::string_view text, double &value)
+{
+    Decimal parts;
+    bool usual = false;
+    return parse_real(text, value, parts, usual);
+}
+
+bool parse_real(std::string_view text, double &value, Decimal &parts, bool &usual)
 {
     // from_chars takes no "+"; SEED writers put one in exponents only, but
     // other writers may sign the mantissa too.
@@ -85,7 +80,11 @@ bool parse_real(std::string_view text, double &value)
         if (!text.empty() && text.front() == '-') return false;
     }
     if (text.empty() || text.front() == '+' || text.front() == ' ') return false;
-    if (parse_simple_real(text, value)) return true;
+    usual = parse_simple_decimal(text, parts);
+    if (usual) {
+        value = decimal_value(parts);
+        return true;
+    }
     const char *end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
     return ec == std::errc() && ptr == end && std::isfinite(value);
@@ -193,7 +192,7 @@ bool all_printable(std::string_view text)
 
 int framed_type(const Line &line)
 {
-    const std::string &t = line.text;
+    const std::string_view t = line.text;
     bool printable = all_printable(t);
     for (std::size_t i = 0; !printable && i < t.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(t[i]);
@@ -297,6 +296,14 @@ Number FieldReader::real(int field)
     if (!parse_real(t, n.value)) fail(field, quoted(raw) + " is not a finite number");
     n.text = NumberText(t);
     return n;
+}
+
+double FieldReader::real_value(int field, Decimal &parts, bool &usual)
+{
+    std::string_view raw = take(field);
+    double value = 0;
+    if (!parse_real(trim(raw), value, parts, usual)) fail(field, quoted(raw) + " is not a finite number");
+    return value;
 }
 
 Text FieldReader::variable(int field)

@@ -172,9 +172,9 @@ class StageBuilder {
 public:
     StageBuilder(const Dictionary &dictionary, ChannelEpoch &epoch) : dictionary_(dictionary), epoch_(epoch) {}
 
-    void add(const Line &line)
+    // A line of the epoch's response, of the type framed_type gave.
+    void add(const Line &line, int type)
     {
-        int type = framed_type(line);
         bool continued = false;
         switch (type) {
         case 53: {
@@ -242,6 +242,8 @@ public:
 
     void finish()
     {
+        // Held for the whole read: no room beyond the stages.
+        epoch_.stages.reserve(stages_.size());
         for (auto &[number, s] : stages_) epoch_.stages.push_back(std::move(s));
     }
 
@@ -265,7 +267,7 @@ private:
     // The dictionary's filter, shared (see Filter::lines).
     Filter resolve(int key, const Line &line)
     {
-        Line place{std::string(), line.source};
+        Line place{LineText(), line.source};
         if (auto it = dictionary_.firs.find(key); it != dictionary_.firs.end())
             return Filter{it->second.fir, key, {std::move(place)}};
         if (auto it = dictionary_.polynomials.find(key); it != dictionary_.polynomials.end())
@@ -288,17 +290,17 @@ public:
 
     void station(const StationEpoch &s)
     {
-        need(d_.abbreviations.count(s.id.network_id), s.id.network_id, s.id.line, field_label(50, 10), 33);
+        need(d_.abbreviations.count(s.id.network_id), s.id.network_id, s.id.line, Label{50, 10}, 33);
         for (const Comment &c : s.comments) comment(c, 51);
     }
 
     void channel(const ChannelEpoch &c)
     {
         const ChannelId &id = c.id;
-        need(d_.abbreviations.count(id.instrument), id.instrument, id.line, field_label(52, 6), 33);
-        need(d_.units.count(id.signal_units), id.signal_units, id.line, field_label(52, 8), 34);
-        need(d_.units.count(id.calibration_units), id.calibration_units, id.line, field_label(52, 9), 34);
-        need(d_.formats.count(id.format), id.format, id.line, field_label(52, 16), 30);
+        need(d_.abbreviations.count(id.instrument), id.instrument, id.line, Label{52, 6}, 33);
+        need(d_.units.count(id.signal_units), id.signal_units, id.line, Label{52, 8}, 34);
+        need(d_.units.count(id.calibration_units), id.calibration_units, id.line, Label{52, 9}, 34);
+        need(d_.formats.count(id.format), id.format, id.line, Label{52, 16}, 30);
         for (const Comment &m : c.comments) comment(m, 59);
         for (const Stage &s : c.stages)
             for (const Filter &f : s.filters) {
@@ -310,7 +312,7 @@ public:
 private:
     void comment(const Comment &c, int type)
     {
-        need(d_.comments.count(c.key), c.key, c.line, field_label(type, 5), 31);
+        need(d_.comments.count(c.key), c.key, c.line, Label{type, 5}, 31);
     }
 
     template <typename Response>
@@ -318,15 +320,24 @@ private:
     {
         int type = std::stoi(line.text.substr(0, 3));
         int in_field = type == 61 ? 6 : 5;
-        need(d_.units.count(r.input_units), r.input_units, line, field_label(type, in_field), 34);
-        need(d_.units.count(r.output_units), r.output_units, line, field_label(type, in_field + 1), 34);
+        need(d_.units.count(r.input_units), r.input_units, line, Label{type, in_field}, 34);
+        need(d_.units.count(r.output_units), r.output_units, line, Label{type, in_field + 1}, 34);
     }
 
-    void need(bool present, int key, const Line &line, const std::string &field, int kind)
+    // A field's label, written out only for a message.
+    struct Label {
+        int type, field;
+        operator std::string() const { return field_label(type, field); }  // NOLINT
+    };
+
+    void need(bool present, int key, const Line &line, const Label &field, int kind)
     {
-        if (key != 0 && !present)
-            throw Error(line.source, field,
-                        "lookup code " + std::to_string(key) + " has no blockette " + std::to_string(kind) + " in H.A");
+        if (key != 0 && !present) missing(key, line, field, kind);
+    }
+    [[noreturn]] static void missing(int key, const Line &line, const std::string &field, int kind)
+    {
+        throw Error(line.source, field,
+                    "lookup code " + std::to_string(key) + " has no blockette " + std::to_string(kind) + " in H.A");
     }
 
     const Dictionary &d_;
@@ -377,11 +388,14 @@ std::vector<std::shared_ptr<ChannelEpoch>> read_channel(const TreeFiles &files, 
             throw Error(head.source, field_label(52, 3),
                         "location \"" + epoch->id.location + "\" in the directory of location \"" + location + "\"");
         StageBuilder stages(dictionary, *epoch);
-        for (++i; i < b052.size() && framed_type(b052[i]) != 52; ++i) {
-            stages.add(b052[i]);
+        for (++i; i < b052.size(); ++i) {
+            int type = framed_type(b052[i]);
+            if (type == 52) break;
+            stages.add(b052[i], type);
             epoch->response.push_back(std::move(b052[i]));  // the file's lines are read once
         }
         stages.finish();
+        epoch->response.shrink_to_fit();
         epoch->comments =
             take_comments(b059, at059, epoch->id.comment_count, 59, head, field_label(52, 20), "B059");
 
@@ -536,8 +550,9 @@ std::vector<Line> lines_of_records(const std::vector<std::string> &records, cons
 {
     std::vector<Line> lines;
     lines.reserve(records.size());
+    const FileName name(file);
     int number = 0;
-    for (const std::string &r : records) lines.push_back(Line{r, Source{file, ++number}});
+    for (const std::string &r : records) lines.push_back(Line{r, Source{name, ++number}});
     return lines;
 }
 

@@ -1,6 +1,10 @@
 // Field readers, blockette layouts and record packing at their limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
 #include "seed/reader/blockettes.hpp"
 #include "seed/writers/volume.hpp"
 
@@ -126,6 +130,69 @@ TEST(SeedLayouts, RepeatGroupsAndTheirCounts)
     EXPECT_EQ(c.dip.text, "-90.0");
     EXPECT_TRUE(c.end.open());
     EXPECT_EQ(c.end.value, seed::open_time);
+}
+
+TEST(SeedLayouts, FirCoefficientsKeepTheirValuesAndTexts)
+{
+    // Texts of every kind a field may hold: the usual form, exponents far
+    // apart (outside one list's compact scales), digits past a double's
+    // exactness, a signed mantissa, a negative zero, no point.
+    const std::vector<std::string> texts = {"1.4285714E-03", "-9.9999999E-01", "2.5E-22",       "7.0E+15",
+                                            "0.12345678901234567890", "+5.0E-01", "-0.0E+00", "12",
+                                            "134217727E-10", "134217728E-10"};
+    std::string fields;
+    for (const std::string &t : texts) fields += std::string(14 - std::min<std::size_t>(14, t.size()), ' ') + t.substr(0, 14);
+    char count[8];
+    std::snprintf(count, sizeof count, "%04zu", texts.size());
+    seed::Line first = line("03F~A001001" + std::string(count) + fields, "061");
+    seed::FirBlockette a = seed::parse_b061(first);
+    ASSERT_EQ(a.fir.coefficients.size(), texts.size());
+    auto same_bits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string text = texts[i].substr(0, 14);
+        double expected = 0;
+        ASSERT_TRUE(seed::parse_real(text, expected)) << text;
+        seed::Number n = a.fir.coefficients[i];
+        EXPECT_EQ(n.text, text);
+        EXPECT_TRUE(same_bits(n.value, expected)) << text;
+        EXPECT_TRUE(same_bits(a.fir.coefficients.value(i), expected)) << text;
+    }
+
+    // Numbers of every length and exponent: the value from_chars gives, bit for bit.
+    std::uint64_t state = 12345;
+    auto next = [&](unsigned n) { return static_cast<unsigned>((state = state * 6364136223846793005ULL + 1442695040888963407ULL) >> 33) % n; };
+    for (int k = 0; k < 20000; ++k) {
+        std::string t = next(2) ? "-" : "";
+        for (unsigned d = next(12); d-- > 0;) t += static_cast<char>('0' + next(10));
+        if (t.empty() || t == "-" || next(2)) t += std::to_string(next(10));
+        if (next(4)) {
+            t += '.';
+            for (unsigned d = 1 + next(18); d-- > 0;) t += static_cast<char>('0' + next(10));
+        }
+        if (next(3)) t += std::string(next(2) ? "E" : "e") + (next(2) ? "-" : "+") + std::to_string(next(40));
+        double got = 0, expected = 0;
+        ASSERT_TRUE(seed::parse_real(t, got)) << t;
+        std::from_chars(t.data(), t.data() + t.size(), expected);
+        EXPECT_TRUE(same_bits(got, expected)) << t;
+    }
+
+    // A FIR merged from two blockettes, and a copy that shares the first:
+    // the copy is left as it was, and the texts follow their lines.
+    seed::NumberList shared = a.fir.coefficients;
+    seed::FirBlockette b = seed::parse_b061(line("03F~A0010010002 3.0000000E-01    -4.125E+03", "061"));
+    a.fir.coefficients.append(b.fir.coefficients);
+    ASSERT_EQ(a.fir.coefficients.size(), texts.size() + 2);
+    EXPECT_EQ(shared.size(), texts.size());
+    EXPECT_EQ(a.fir.coefficients.back().text, "-4.125E+03");
+    EXPECT_EQ(a.fir.coefficients.back().value, -4125.0);
+    EXPECT_EQ(a.fir.coefficients[texts.size()].text, "3.0000000E-01");
+    EXPECT_EQ(a.fir.coefficients[1].text, "-9.9999999E-01");
+    std::vector<std::string> listed;
+    for (const seed::Number &n : a.fir.coefficients) listed.push_back(n.text.str());
+    EXPECT_EQ(listed.size(), texts.size() + 2);
+    EXPECT_EQ(listed.front(), "1.4285714E-03");
+    EXPECT_EQ(error_of([&] { seed::parse_b061(line("03F~A0010010001  1.0E-03 x1.0", "061")); }),
+              "T:3: B061 field 9 (FIR coefficient): \"  1.0E-03 x1.0\" is not a finite number");
 }
 
 // Records as the writer gives them.
