@@ -86,8 +86,12 @@ class Checker {
 public:
     explicit Checker(const Inventory &inventory) : inventory_(inventory) {}
 
-    std::vector<Finding> run()
+    void run(const std::function<void(const Finding &)> &each)
     {
+        auto hand_on = [&] {
+            for (const Finding &f : findings_) each(f);
+            findings_.clear();
+        };
         dictionary_texts();
         FdsnRules fdsn(inventory_, findings_);
         std::set<const ChannelEpoch *> checked;
@@ -106,8 +110,9 @@ public:
                 fdsn.channel_in_station(s, *c);
                 if (first) fdsn.channel(*c);
             }
+            hand_on();
         }
-        return std::move(findings_);
+        hand_on();
     }
 
 private:
@@ -492,7 +497,17 @@ private:
 
 }  // namespace
 
-std::vector<Finding> check_inventory(const Inventory &inventory) { return Checker(inventory).run(); }
+void check_inventory(const Inventory &inventory, const std::function<void(const Finding &)> &each)
+{
+    Checker(inventory).run(each);
+}
+
+std::vector<Finding> check_inventory(const Inventory &inventory)
+{
+    std::vector<Finding> out;
+    check_inventory(inventory, [&](const Finding &f) { out.push_back(f); });
+    return out;
+}
 
 std::string format_finding(const Finding &f, const std::string &root)
 {

@@ -8,6 +8,7 @@
 // rule, the epoch it is about and the line at fault.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ const std::vector<CheckRule> &check_rules();
 // station epoch and, under each, by channel epoch (a channel epoch listed
 // under two station epochs is checked once, its place in each).
 std::vector<Finding> check_inventory(const Inventory &inventory);
+// The same findings in the same order, each handed to each as soon as its
+// station epoch is checked, so that none needs to be kept.
+void check_inventory(const Inventory &inventory, const std::function<void(const Finding &)> &each);
 
 // "error gain-product HILL.XY..BHZ 2003,182,00:00:00: message [HILL.XY/BHZ./B052:7]",
 // the file named relative to root.

@@ -15,13 +15,18 @@ int run_check(const CheckArguments &a)
 {
     Inventory inventory = read_tree(a.root);
     note_dropped_repeats(inventory.dropped_repeats);
-    std::vector<Finding> findings = check_inventory(inventory);
     std::size_t errors = 0, warnings = 0;
     std::string out;
-    for (const Finding &f : findings) {
+    // Findings are printed as they come, in blocks, never all held.
+    check_inventory(inventory, [&](const Finding &f) {
         (f.severity == Severity::error ? errors : warnings)++;
-        out += format_finding(f, inventory.root) + "\n";
-    }
+        out += format_finding(f, inventory.root);
+        out += '\n';
+        if (out.size() >= 64 * 1024) {
+            print(out);
+            out.clear();
+        }
+    });
     out += std::to_string(errors) + " error(s), " + std::to_string(warnings) + " warning(s) in " +
            std::to_string(channel_epochs(inventory).size()) + " channel epoch(s) of " +
            std::to_string(inventory.stations.size()) + " station epoch(s)\n";
