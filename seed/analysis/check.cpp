@@ -84,14 +84,17 @@ std::string filter_kind(const Filter &filter)
 
 class Checker {
 public:
-    explicit Checker(const Inventory &inventory) : inventory_(inventory) {}
-
-    std::vector<Finding> run()
+    Checker(const Dictionary &dictionary, const std::vector<StationEpoch> &stations)
+        : dictionary_(dictionary), stations_(stations)
     {
-        dictionary_texts();
-        FdsnRules fdsn(inventory_, findings_);
+    }
+
+    std::vector<Finding> run(bool with_dictionary)
+    {
+        if (with_dictionary) dictionary_texts();
+        FdsnRules fdsn(dictionary_, stations_, findings_);
         std::set<const ChannelEpoch *> checked;
-        for (const StationEpoch &s : inventory_.stations) {
+        for (const StationEpoch &s : stations_) {
             station_texts(s);
             fdsn.station(s);
             station_order(s);
@@ -134,7 +137,7 @@ private:
 
     void dictionary_texts()
     {
-        const Dictionary &d = inventory_.dictionary;
+        const Dictionary &d = dictionary_;
         for (const auto &[key, e] : d.formats) text(e.name, "B030 field 3 (short descriptive name)", "H.A", nullptr, e.line.source);
         for (const auto &[key, e] : d.comments)
             text(e.description, "B031 field 5 (description of comment)", "H.A", nullptr, e.line.source);
@@ -291,7 +294,7 @@ private:
 
     void unit_chain(const ChannelEpoch &c)
     {
-        const Dictionary &d = inventory_.dictionary;
+        const Dictionary &d = dictionary_;
         int previous = c.id.signal_units;
         std::string after = "the channel's signal units";
         for (const Stage &s : c.stages)
@@ -485,14 +488,29 @@ private:
                 c.sensitivity->line.source);
     }
 
-    const Inventory &inventory_;
+    const Dictionary &dictionary_;
+    const std::vector<StationEpoch> &stations_;
     std::vector<Finding> findings_;
     std::map<std::string, std::vector<const ChannelEpoch *>> epochs_by_codes_;
 };
 
 }  // namespace
 
-std::vector<Finding> check_inventory(const Inventory &inventory) { return Checker(inventory).run(); }
+std::vector<Finding> check_inventory(const Inventory &inventory)
+{
+    return Checker(inventory.dictionary, inventory.stations).run(true);
+}
+
+std::vector<Finding> check_dictionary(const Dictionary &dictionary)
+{
+    static const std::vector<StationEpoch> none;
+    return Checker(dictionary, none).run(true);
+}
+
+std::vector<Finding> check_station_directory(const Dictionary &dictionary, const std::vector<StationEpoch> &stations)
+{
+    return Checker(dictionary, stations).run(false);
+}
 
 std::string format_finding(const Finding &f, const std::string &root)
 {
