@@ -517,6 +517,9 @@ void PlotBatch::stop()
             ::unlink((scratch_ + "/" + drawing_name(i, format_)).c_str());
         ::rmdir(scratch_.c_str());
     }
+    // A batch that fails leaves none of its drawings behind.
+    for (std::size_t i = 0; i < placed_; ++i) ::unlink(targets_[i].c_str());
+    placed_ = 0;
     made_scratch_ = false;
 }
 
@@ -599,6 +602,7 @@ void PlotBatch::add(const std::vector<PlotCurve> &curves, const std::string &tit
     script_ += "unset output\n";
     targets_.push_back(target);
     send(false);
+    place_finished();
 }
 
 void PlotBatch::finish()
@@ -615,35 +619,51 @@ void PlotBatch::finish()
         failed("cannot run gnuplot to draw the plots (install the Debian package gnuplot-nox)");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         failed("gnuplot failed to draw the plots (" + std::to_string(targets_.size()) + ")");
-    // Each drawing made smaller in its own file, which is then renamed
-    // into place: no second file per plot.
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        std::string drawing = scratch_ + "/" + drawing_name(i, format_);
-        std::string image;
-        int fd = ::open(drawing.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd >= 0) {
-            char buffer[65536];
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) break;
-                image.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        if (image.empty()) {
-            if (fd >= 0) ::close(fd);
-            failed("gnuplot wrote nothing for " + targets_[i]);
-        }
-        bool written = true;
-        if (format_ == PlotFormat::svg) {
-            std::string small = compact_svg(image);
-            written = ::pwrite(fd, small.data(), small.size(), 0) == static_cast<ssize_t>(small.size()) &&
-                      ::ftruncate(fd, static_cast<off_t>(small.size())) == 0;
-        }
-        written = ::close(fd) == 0 && written;
-        if (!written || std::rename(drawing.c_str(), targets_[i].c_str()) != 0)
-            failed("cannot write " + targets_[i] + ": " + std::strerror(errno));
-    }
+    for (; placed_ < targets_.size(); ++placed_) place(placed_);
+    placed_ = 0;  // every drawing is the caller's now
     stop();
+}
+
+void PlotBatch::place_finished()
+{
+    // gnuplot closes a drawing before it opens the next: while it draws
+    // on, the drawings before its latest are whole.
+    while (placed_ + 1 < targets_.size()) {
+        struct stat st{};
+        if (::stat((scratch_ + "/" + drawing_name(placed_ + 1, format_)).c_str(), &st) != 0) break;
+        place(placed_);
+        ++placed_;
+    }
+}
+
+void PlotBatch::place(std::size_t i)
+{
+    // The drawing made smaller in its own file, which is then renamed into
+    // place: no second file per plot.
+    std::string drawing = scratch_ + "/" + drawing_name(i, format_);
+    std::string image;
+    int fd = ::open(drawing.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            image.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    if (image.empty()) {
+        if (fd >= 0) ::close(fd);
+        failed("gnuplot wrote nothing for " + targets_[i]);
+    }
+    bool written = true;
+    if (format_ == PlotFormat::svg) {
+        std::string small = classed_svg(compact_svg(image));
+        written = ::pwrite(fd, small.data(), small.size(), 0) == static_cast<ssize_t>(small.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(small.size())) == 0;
+    }
+    written = ::close(fd) == 0 && written;
+    if (!written || std::rename(drawing.c_str(), targets_[i].c_str()) != 0)
+        failed("cannot write " + targets_[i] + ": " + std::strerror(errno));
 }
 
 PlotCurve channel_curve(const ChannelEpoch &epoch, const Dictionary &dictionary, const std::vector<double> &frequencies,

@@ -434,4 +434,35 @@ TEST(PlotSvg, CompactedKeepsTextsAndRoundsOnlyCoordinates)
               "<text>Nyquist 12.35 Hz d='1.25' &lt;g&gt;</text>\n</g>\n</g>\n</svg>\n");
 }
 
+// The site's SVG made smaller again draws the same: repeated attributes of
+// groups and paths become classes (lengths in px, gnuplot's own class
+// kept), path points the same to the tenth in shorter commands (a path
+// of another form as it was), definitions nothing uses left out, texts
+// and other elements untouched.
+TEST(PlotSvg, ClassedKeepsEveryPointAndText)
+{
+    const std::string svg =
+        "<svg width=\"1100\">\n<defs>\n\t<circle id='gpDot' r='0.5'/>\n<circle id='gpPt5' r='1'/>\n"
+        "<use xlink:href='#gpPt5' id='gpPt6' fill='currentColor'/>\n"
+        "<filter id='textbox' x='0'>\n  <feFlood flood-color='white'/>\n</filter>\n</defs>\n"
+        "<g fill=\"none\" color=\"black\" stroke-width=\"1.0\">\n"
+        "<path stroke='black'  d='M98.0,352.3 L101.8,352.3 M1072.0,352.3 L1068.2,352.3 Z'/></g>\n"
+        "<g fill=\"none\" color=\"black\" stroke-width=\"1.0\">\n"
+        "<path stroke='gray' stroke-dasharray='2,4' class=\"gridline\"  d='M98.0,99.3 L1072.0,99.3  '/>"
+        "<path stroke='black' d='M-1.25,3.144 L1,2'/>\n"
+        "<g transform=\"translate(91.0,86.5)\" stroke=\"none\" font-size=\"10.0\">\n"
+        "<text>fill='x' M98.0,1.0</text>\n</g>\n"
+        "<use xlink:href='#gpPt6' transform='translate(1,2)'/>\n</g>\n</svg>\n";
+    EXPECT_EQ(seed::classed_svg(svg),
+              "<svg width=\"1100\">\n<style>.a{fill:none;color:black;stroke-width:1.0px}\n.b{stroke:black}\n"
+              ".c{stroke:gray;stroke-dasharray:2,4}\n.d{stroke:none;font-size:10.0px}\n</style>\n<defs>\n"
+              "<circle id='gpPt5' r='1'/>\n<use xlink:href='#gpPt5' id='gpPt6' fill='currentColor'/>\n</defs>\n"
+              "<g class=\"a\">\n<path class=\"b\" d='M98 352.3h3.8m970.2 0h-3.8Z'/></g>\n"
+              "<g class=\"a\">\n<path class=\"gridline c\" d='M98 99.3h974'/>"
+              "<path class=\"b\" d='M-1.25,3.144 L1,2'/>\n"
+              "<g class=\"d\" transform=\"translate(91.0,86.5)\">\n"
+              "<text>fill='x' M98.0,1.0</text>\n</g>\n"
+              "<use xlink:href='#gpPt6' transform='translate(1,2)'/>\n</g>\n</svg>\n");
+}
+
 }  // namespace
