@@ -79,15 +79,37 @@ bool parse_path(std::string_view d, std::vector<PathStep> &steps)
 // Tenths as the shortest SVG number: "98", "-3.8", ".5".
 void put_tenths(std::int64_t v, std::string &out)
 {
-    if (v < 0) {
-        out += '-';
-        v = -v;
+    char text[32];
+    char *end = text + sizeof text, *at = end;
+    bool negative = v < 0;
+    std::uint64_t u = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (u % 10 != 0) {
+        *--at = static_cast<char>('0' + u % 10);
+        *--at = '.';
     }
-    if (v >= 10 || v % 10 == 0) out += std::to_string(v / 10);
-    if (v % 10 != 0) {
-        out += '.';
-        out += static_cast<char>('0' + v % 10);
-    }
+    u /= 10;
+    if (u > 0 || at == end)
+        do {
+            *--at = static_cast<char>('0' + u % 10);
+            u /= 10;
+        } while (u > 0);
+    if (negative) *--at = '-';
+    out.append(at, end);
+}
+
+// The length of put_tenths' text.
+std::size_t tenths_length(std::int64_t v)
+{
+    std::size_t n = v < 0 ? 1 : 0;
+    std::uint64_t u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (u % 10 != 0) n += 2;
+    u /= 10;
+    if (u > 0 || n == 0 || (n == 1 && v < 0))
+        do {
+            ++n;
+            u /= 10;
+        } while (u > 0);
+    return n;
 }
 
 // Appends numbers, each parted from the last only where it must be.
@@ -106,10 +128,8 @@ public:
     }
     void number(std::int64_t v)
     {
-        std::string text;
-        put_tenths(v, text);
-        if (number_before_ && text[0] != '-') out_ += ' ';
-        out_ += text;
+        if (number_before_ && v >= 0) out_ += ' ';
+        put_tenths(v, out_);
         number_before_ = true;
     }
 
@@ -118,13 +138,6 @@ private:
     char last_ = 0;
     bool number_before_ = false;
 };
-
-std::size_t tenths_length(std::int64_t v)
-{
-    std::string text;
-    put_tenths(v, text);
-    return text.size();
-}
 
 // The steps again, each the shorter of its absolute and relative forms.
 std::string path_data(const std::vector<PathStep> &steps)
