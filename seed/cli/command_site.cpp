@@ -18,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 
@@ -280,12 +279,15 @@ int run_site(const SiteArguments &a)
 
     // The tree goes through station directory by station directory, so
     // that memory follows the largest station: first the census every
-    // page needs (the findings, counted in each footer), then the pages.
+    // page needs (the findings, counted in each footer), then the pages,
+    // each directory checked again for its own.
     std::string root = a.root;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     Dictionary dictionary = read_tree_dictionary(root);
     std::vector<std::string> names = station_directories_in_order(root, {});
-    SiteCensus census{check_dictionary(dictionary), {}};
+    SiteCensus census;
+    census.dictionary = check_dictionary(dictionary);
+    census.count(census.dictionary);
     VolumeStream volume(dictionary, false);
     std::size_t dropped = 0, station_epochs = 0;
     bool any_channel = false;
@@ -297,9 +299,7 @@ int run_site(const SiteArguments &a)
             if (a.with_files) volume.measure(s);
         }
         station_epochs += stations.size();
-        std::vector<Finding> found = check_station_directory(dictionary, stations);
-        census.findings.insert(census.findings.end(), std::make_move_iterator(found.begin()),
-                               std::make_move_iterator(found.end()));
+        census.count(check_station_directory(dictionary, stations));
     }
     note_dropped_repeats(dropped);
     if (station_epochs == 0) throw Error(Source{root, 0}, "no station epochs in the tree: nothing to make a site of");
@@ -314,7 +314,7 @@ int run_site(const SiteArguments &a)
         // A channel page shows the size of its RESP file: the files come first.
         std::vector<const ChannelEpoch *> epochs = channel_epochs_of(stations);
         if (!epochs.empty()) write_resp_files(epochs, dictionary, work.path() + "/resp", Sync::by_caller);
-        site.station_directory(stations);
+        site.station_directory(stations, check_station_directory(dictionary, stations));
     }
     site.finish();
     // Thousands of small files reach the disk in one sync, before the site is shown.

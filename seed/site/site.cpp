@@ -53,7 +53,10 @@ SiteWriter::SiteWriter(const Dictionary &dictionary, const std::string &root, co
 
 SiteWriter::~SiteWriter() = default;
 
-void SiteWriter::station_directory(const std::vector<StationEpoch> &epochs) { site_->station_directory(epochs); }
+void SiteWriter::station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings)
+{
+    site_->station_directory(epochs, findings);
+}
 
 SiteSummary SiteWriter::finish() { return site_->finish(); }
 

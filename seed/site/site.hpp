@@ -36,13 +36,21 @@ struct SiteSummary {
     std::size_t unplotted = 0;  // channel epochs whose response cannot be drawn (the page says why)
 };
 
-// What a site needs of the whole tree before its first page: the check
-// findings (every page's footer counts them; check_inventory's, or
-// check_dictionary's and each check_station_directory's in turn) and the
-// network codes (the default title).
+// What a site needs of the whole tree before its first page: how many
+// check findings there are (every page's footer counts them), the
+// dictionary's findings (the first page lists them) and the network codes
+// (the default title). The findings of each station directory are taken
+// again as its pages are written.
 struct SiteCensus {
-    std::vector<Finding> findings;
+    std::vector<Finding> dictionary;  // check_dictionary's
+    std::size_t errors = 0, warnings = 0;  // of the dictionary and every station directory
     std::set<std::string> networks;
+
+    // Counts findings (check_dictionary's, or a check_station_directory's).
+    void count(const std::vector<Finding> &findings)
+    {
+        for (const Finding &f : findings) (f.severity == Severity::error ? errors : warnings)++;
+    }
 };
 
 namespace site_pages {
@@ -65,7 +73,8 @@ public:
     SiteWriter(const SiteWriter &) = delete;
     SiteWriter &operator=(const SiteWriter &) = delete;
 
-    void station_directory(const std::vector<StationEpoch> &epochs);
+    // findings: check_station_directory's of these epochs.
+    void station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings);
     SiteSummary finish();
 
 private:

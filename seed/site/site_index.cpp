@@ -76,7 +76,8 @@ void Site::index_page()
     table_end(w);
     close_card(w);
 
-    const auto &dictionary = findings_by_codes("H.A");
+    std::vector<const Finding *> dictionary;
+    for (const Finding &f : dictionary_findings_) dictionary.push_back(&f);
     if (!dictionary.empty()) {
         open_card(w, "Dictionary findings");
         findings_list(w, dictionary);

@@ -96,16 +96,18 @@ public:
         : dictionary_(dictionary), root_(root), dir_(dir), options_(options),
           plots_(dir + "/.plots", PlotFormat::svg)
     {
-        findings_ = census.findings;
-        for (const Finding &f : findings_) all_.add(f);
-        for (const Finding &f : findings_) by_epoch_[{f.codes, f.start}].push_back(&f);
+        all_.errors = census.errors;
+        all_.warnings = census.warnings;
+        for (const Finding &f : census.dictionary) dictionary_findings_.push_back(f);
         if (options_.title.empty()) options_.title = default_title(census.networks);
         file("style.css", stylesheet());
     }
 
     // The pages and plots of one station directory's epochs.
-    void station_directory(const std::vector<StationEpoch> &epochs)
+    void station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings)
     {
+        by_epoch_.clear();
+        for (const Finding &f : findings) by_epoch_[{f.codes, f.start}].push_back(&f);
         layout_.forget_pages();
         for (const StationEpoch &e : epochs) layout_.add(e);
         for (const SiteLayout::Station &s : layout_.stations) {
@@ -393,14 +395,6 @@ private:
     void plot(Writer &w, const ChannelEpoch &c, const std::string &path);
     void stage_table(Writer &w, const ChannelEpoch &c);
 
-    std::vector<const Finding *> findings_by_codes(const std::string &codes) const
-    {
-        std::vector<const Finding *> out;
-        for (const auto &[key, list] : by_epoch_)
-            if (key.first == codes) out.insert(out.end(), list.begin(), list.end());
-        return out;
-    }
-
     // "BHZ", "00.LHZ"
     static std::string channel_label(const ChannelEpoch &c)
     {
@@ -428,7 +422,8 @@ private:
     std::string dir_;
     SiteOptions options_;
     SiteLayout layout_;  // of the station directory being written
-    std::vector<Finding> findings_;
+    std::vector<Finding> dictionary_findings_;  // the first page's
+    // The findings of the station directory being written, by epoch.
     std::map<std::pair<std::string, std::string>, std::vector<const Finding *>> by_epoch_;
     Tally all_;
     std::vector<IndexEpoch> index_;  // every station epoch, in tree order
