@@ -404,19 +404,27 @@ std::string drawing_name(std::size_t index, PlotFormat format)
 
 bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
-// Copies the text of one tag, numbers of the form D.DD written as D.D.
+// Copies the text of one tag, numbers of the form D.DD written as D.D,
+// and the tabs that indent a line left out; the rest goes by whole runs.
 void compact_tag(std::string_view tag, std::string &out)
 {
-    std::size_t i = 0;
+    std::size_t i = 0, plain = 0;  // tag[plain, i) is copied as it is
+    auto flush = [&] { out.append(tag.substr(plain, i - plain)); };
     while (i < tag.size()) {
         char c = tag[i];
-        bool starts = (c >= '0' && c <= '9') && (i == 0 || !is_number_char(tag[i - 1]));
-        if (c == '\t' && !out.empty() && out.back() == '\n') {  // the indentation of path data
-            ++i;
+        if (c == '\t') {
+            // The indentation of path data: a tab just after a line break.
+            bool indents = i > plain ? tag[i - 1] == '\n' : !out.empty() && out.back() == '\n';
+            if (indents) {
+                flush();
+                plain = ++i;
+            } else {
+                ++i;
+            }
             continue;
         }
+        bool starts = (c >= '0' && c <= '9') && (i == 0 || !is_number_char(tag[i - 1]));
         if (!starts) {
-            out += c;
             ++i;
             continue;
         }
@@ -427,12 +435,12 @@ void compact_tag(std::string_view tag, std::string &out)
             ++end;
             while (end < tag.size() && tag[end] >= '0' && tag[end] <= '9') ++end, ++decimals;
         }
-        bool plain = end == tag.size() || !(tag[end] == 'e' || tag[end] == 'E' || is_number_char(tag[end]));
-        if (decimals != 2 || !plain) {
-            out.append(tag.substr(i, end - i));
+        bool whole = end == tag.size() || !(tag[end] == 'e' || tag[end] == 'E' || is_number_char(tag[end]));
+        if (decimals != 2 || !whole) {
             i = end;
             continue;
         }
+        flush();
         // Round half up on the digits, as text: 12.35 -> 12.4, 9.96 -> 10.0.
         std::string digits(tag.substr(i, dot - i));
         digits += tag[dot + 1];
@@ -445,8 +453,9 @@ void compact_tag(std::string_view tag, std::string &out)
         out.append(digits, 0, digits.size() - 1);
         out += '.';
         out += digits.back();
-        i = end;
+        plain = i = end;
     }
+    flush();
 }
 
 }  // namespace
@@ -481,10 +490,14 @@ std::string compact_svg(std::string_view svg)
         } else {
             // gnuplot states the default line caps and joins on every group
             // (no group it writes sets others), and indents with tabs.
-            std::string plain(tag);
-            for (std::string_view d : {std::string_view(" stroke-linecap=\"butt\""), std::string_view(" stroke-linejoin=\"miter\"")})
-                for (std::size_t k; (k = plain.find(d)) != std::string::npos;) plain.erase(k, d.size());
-            compact_tag(plain, out);
+            if (tag.find(" stroke-line") == std::string_view::npos) {
+                compact_tag(tag, out);
+            } else {
+                std::string plain(tag);
+                for (std::string_view d : {std::string_view(" stroke-linecap=\"butt\""), std::string_view(" stroke-linejoin=\"miter\"")})
+                    for (std::size_t k; (k = plain.find(d)) != std::string::npos;) plain.erase(k, d.size());
+                compact_tag(plain, out);
+            }
         }
         at = close + 1;
         while (at < svg.size() && svg[at] == '\n' && at + 1 < svg.size() && svg[at + 1] == '\t') {

@@ -97,7 +97,7 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
     if (reason.empty()) {
         std::string image = path.substr(0, path.size() - 5) + ".svg";
         try {
-            PlotCurve curve = channel_curve(c, dictionary_, log_frequencies(fmin, fmax, 300), &responses_);
+            PlotCurve curve = channel_curve(c, dictionary_, frequencies(fmin, fmax), &responses_);
             plots_.add({curve},
                        "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
                            (open_end(c.id.end) ? "open" : full_time(c.id.end)),

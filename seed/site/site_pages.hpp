@@ -414,6 +414,17 @@ private:
         w.close("div");
     }
 
+    // The frequencies of a plot from fmin to fmax (log_frequencies'), made
+    // once for the many channels that share a sample rate.
+    const std::vector<double> &frequencies(double fmin, double fmax)
+    {
+        auto key = std::make_pair(fmin, fmax);
+        auto it = frequencies_.find(key);
+        if (it != frequencies_.end()) return it->second;
+        if (frequencies_.size() >= 64) frequencies_.clear();
+        return frequencies_.emplace(key, log_frequencies(fmin, fmax, 300)).first->second;
+    }
+
     // site_style.css, compiled in (site_style.cpp.in).
     static std::string stylesheet();
 
@@ -432,6 +443,7 @@ private:
     std::size_t channel_epochs_ = 0;
     PlotBatch plots_;  // every plot of the site, drawn by one gnuplot
     ResponseMemo responses_;  // stage responses shared by the plots
+    std::map<std::pair<double, double>, std::vector<double>> frequencies_;  // of the plots, by range
     SiteSummary summary_;
 };
 
