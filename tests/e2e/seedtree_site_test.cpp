@@ -12,7 +12,12 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -225,6 +230,7 @@ TEST_F(SeedtreeSite, DemoSiteIsWholeAndLinked)
     }
     EXPECT_EQ(titles.size(), epochs.size() + 2);  // and the index and HILL.XY's page
 
+
     // The files alongside are those the other subcommands write.
     ASSERT_EQ(run("seedtree", {"stationxml", tree, "-o", dir / "demo.xml"}, fixed_time).status, 0);
     ASSERT_EQ(run("seedtree", {"volume", tree, "-o", dir / "demo.seed"}, fixed_time).status, 0);
@@ -303,6 +309,20 @@ TEST_F(SeedtreeSite, MarkupInNamesIsEscapedAndFindingsShown)
     auto r = run("seedtree", {"site", tree, "-o", site, "--title", "Hills & <Vaults>"}, fixed_time);
     ASSERT_EQ(r.status, 0) << r.err;
     auto titles = check_site(site);
+
+    // Every footer counts the findings seedtree check gives for the whole tree.
+    auto check = run("seedtree", {"check", tree}, fixed_time);
+    std::size_t errors = 0, warnings = 0;
+    std::istringstream lines(check.out);
+    for (std::string line; std::getline(lines, line);) {
+        errors += line.rfind("error ", 0) == 0;
+        warnings += line.rfind("warning ", 0) == 0;
+    }
+    ASSERT_GT(errors + warnings, 0u);
+    auto plural = [](std::size_t n, const std::string &what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+    const std::string footer = "Checks of the whole tree: " + plural(errors, "error") + ", " + plural(warnings, "warning") + ".";
+    for (const auto &[title, page] : titles)
+        EXPECT_NE(harness::read_file(site + "/" + page).find(footer), std::string::npos) << page << ": " << footer;
 
     std::string index = harness::read_file(site + "/index.html");
     EXPECT_NE(index.find("<title>Hills &amp; &lt;Vaults&gt;</title>"), std::string::npos);
@@ -432,6 +452,53 @@ TEST(PlotSvg, CompactedKeepsTextsAndRoundsOnlyCoordinates)
               "<path stroke='rgb( 31, 119, 180)'  d='M10.0,1.3 L100.0,0.0 M-1.25,3.144\n"
               "L1e+05,2.5'/>\t<g transform=\"translate(550.0,19.2)\">\n"
               "<text>Nyquist 12.35 Hz d='1.25' &lt;g&gt;</text>\n</g>\n</g>\n</svg>\n");
+}
+
+// A batch whose gnuplot fails after drawing some plots (a wrapper on PATH
+// that gives the real one the first part of the script): the drawings
+// already put in place are taken back, and the failure says gnuplot's words.
+TEST(PlotBatch, FailingPartWayLeavesNoDrawing)
+{
+    harness::TempDir dir;
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "site");
+    harness::write_file(dir / "bin/gnuplot", "#!/bin/sh\nhead -c 100000 >../../part.gp\n/usr/bin/gnuplot "
+                                             "../../part.gp >/dev/null 2>&1\ncat >/dev/null\necho 'gave up' >&2\nexit 1\n");
+    fs::permissions(dir / "bin/gnuplot", fs::perms::owner_all);
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", ((dir / "bin") + ":" + path).c_str(), 1);
+
+    seed::PlotCurve curve;
+    curve.label = "HILL.XY..BHZ";
+    curve.units = "COUNTS/(M/S)";
+    for (int i = 0; i <= 300; ++i) {
+        double f = 0.001 * std::pow(10.0, i / 60.0);
+        curve.frequencies.push_back(f);
+        curve.response.push_back(1.0 / std::complex<double>(1.0, f) * std::complex<double>(std::cos(f), std::sin(f)));
+    }
+    std::vector<std::string> targets;
+    std::string failure;
+    {
+        seed::PlotBatch batch(dir / "site/.plots", seed::PlotFormat::svg);
+        try {
+            for (int i = 0; i < 400; ++i) {
+                targets.push_back(dir / ("site/plot" + std::to_string(i) + ".svg"));
+                batch.add({curve}, "Plot " + std::to_string(i), targets.back());
+                // Once gnuplot has drawn its part, the drawings done are put in place as the next plot comes.
+                if (i == 300)
+                    for (int wait = 0; wait < 200 && !fs::exists(dir / "site/.plots/plot-3.svg"); ++wait)
+                        ::usleep(50000);
+            }
+            EXPECT_TRUE(fs::exists(targets.front()));
+            batch.finish();
+        } catch (const seed::Error &e) {
+            failure = e.what();
+        }
+    }
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_NE(failure.find("gave up"), std::string::npos) << failure;
+    for (const std::string &target : targets) EXPECT_FALSE(fs::exists(target)) << target;
+    EXPECT_FALSE(fs::exists(dir / "site/.plots"));
 }
 
 // The site's SVG made smaller again draws the same: repeated attributes of
