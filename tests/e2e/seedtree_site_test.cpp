@@ -481,12 +481,13 @@ TEST(PlotBatch, FailingPartWayLeavesNoDrawing)
     {
         seed::PlotBatch batch(dir / "site/.plots", seed::PlotFormat::svg);
         try {
-            for (int i = 0; i < 400; ++i) {
+            for (int i = 0; i < 600; ++i) {
                 targets.push_back(dir / ("site/plot" + std::to_string(i) + ".svg"));
                 batch.add({curve}, "Plot " + std::to_string(i), targets.back());
                 // Once gnuplot has drawn its part, the drawings done are put in place as the next plot comes.
-                if (i == 300)
-                    for (int wait = 0; wait < 200 && !fs::exists(dir / "site/.plots/plot-3.svg"); ++wait)
+                if (i == 500)
+                    for (int wait = 0; wait < 200 && !fs::exists(dir / "site/.plots/plot-3.svg") && !fs::exists(targets[1]);
+                         ++wait)
                         ::usleep(50000);
             }
             EXPECT_TRUE(fs::exists(targets.front()));
