@@ -252,17 +252,6 @@ void write_files_alongside(const std::string &root, const std::vector<std::strin
     site.volume = "dataless.seed";
 }
 
-// The channel epochs of one station directory, each once, in tree order.
-std::vector<const ChannelEpoch *> channel_epochs_of(const std::vector<StationEpoch> &stations)
-{
-    std::vector<const ChannelEpoch *> out;
-    std::set<const ChannelEpoch *> seen;
-    for (const StationEpoch &s : stations)
-        for (const auto &c : s.channels)
-            if (seen.insert(c.get()).second) out.push_back(c.get());
-    return out;
-}
-
 }  // namespace
 
 int run_site(const SiteArguments &a)
@@ -312,7 +301,7 @@ int run_site(const SiteArguments &a)
         std::size_t again = 0;
         std::vector<StationEpoch> stations = read_station_directory(root, name, dictionary, again);
         // A channel page shows the size of its RESP file: the files come first.
-        std::vector<const ChannelEpoch *> epochs = channel_epochs_of(stations);
+        std::vector<const ChannelEpoch *> epochs = channel_epochs(stations);
         if (!epochs.empty()) write_resp_files(epochs, dictionary, work.path() + "/resp", Sync::by_caller);
         site.station_directory(stations, check_station_directory(dictionary, stations));
     }
