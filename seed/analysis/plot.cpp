@@ -615,7 +615,6 @@ void PlotBatch::add(const std::vector<PlotCurve> &curves, const std::string &tit
     script_ += "unset output\n";
     targets_.push_back(target);
     send(false);
-    place_finished();
 }
 
 void PlotBatch::finish()
@@ -635,18 +634,6 @@ void PlotBatch::finish()
     for (; placed_ < targets_.size(); ++placed_) place(placed_);
     placed_ = 0;  // every drawing is the caller's now
     stop();
-}
-
-void PlotBatch::place_finished()
-{
-    // gnuplot closes a drawing before it opens the next: while it draws
-    // on, the drawings before its latest are whole.
-    while (placed_ + 1 < targets_.size()) {
-        struct stat st{};
-        if (::stat((scratch_ + "/" + drawing_name(placed_ + 1, format_)).c_str(), &st) != 0) break;
-        place(placed_);
-        ++placed_;
-    }
 }
 
 void PlotBatch::place(std::size_t i)

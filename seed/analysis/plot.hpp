@@ -50,11 +50,11 @@ void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &ti
 // through a pipe as it is made, and draws each plot into a numbered file
 // of a scratch directory of its own (plot-1.svg, ...): no name of the
 // caller's and no text but the quoted titles and labels reaches the
-// script. Each drawing is put in place at its target as soon as gnuplot
-// has gone on to the next (finish() waits for the last), SVG made smaller
-// by compact_svg and classed_svg, so that the work overlaps gnuplot's. A
-// batch never finished (an Error on the way) stops gnuplot and leaves no
-// drawing behind, not even one already in place.
+// script. finish() waits for gnuplot, then puts each drawing in place at
+// its target, SVG made smaller by compact_svg and classed_svg (done while
+// gnuplot draws on, the same work costs more system time than it saves).
+// A batch never finished (an Error on the way, in finish() too) stops
+// gnuplot and leaves no drawing behind, not even one already in place.
 class PlotBatch {
 public:
     // scratch: a directory to make, on the targets' file system.
@@ -74,8 +74,6 @@ public:
 private:
     void start();
     void send(bool everything);
-    // Puts in place the drawings gnuplot has finished.
-    void place_finished();
     // Puts drawing i in place: made smaller, renamed to its target.
     void place(std::size_t i);
     [[noreturn]] void failed(const std::string &what);
