@@ -16,6 +16,7 @@
 
 #include "tests/support/harness.hpp"
 #include "seed/reader/inventory.hpp"
+#include "seed/writers/volume.hpp"
 
 using harness::Env;
 using harness::run;
@@ -203,6 +204,21 @@ TEST_F(SeedtreeVolume, DemoTreesReadBackLineForLineUnderEveryFlag)
                                    "--station", "S0001.XX"}, fixed_time);
     EXPECT_EQ(chosen.status, 0) << chosen.err;
     EXPECT_EQ(chosen.out, harness::read_file(dir / "net.seed"));
+
+    // The second pass must meet the epochs the first measured, in order: a
+    // tree changed in between is refused, not indexed wrongly.
+    seed::Inventory net = seed::read_tree(dir / "net");
+    ASSERT_EQ(net.stations.size(), 6u);
+    const seed::VolumeOptions options{"Org", "Label", "2023,318,22:13:20"};
+    seed::VolumeStream reordered(net.dictionary, false);
+    for (const seed::StationEpoch &s : net.stations) reordered.measure(s);
+    reordered.begin(options, [](std::string_view) {});
+    EXPECT_THROW(reordered.write(net.stations.back()), seed::Error);
+    seed::VolumeStream short_of_one(net.dictionary, false);
+    for (const seed::StationEpoch &s : net.stations) short_of_one.measure(s);
+    short_of_one.begin(options, [](std::string_view) {});
+    for (std::size_t i = 0; i + 1 < net.stations.size(); ++i) short_of_one.write(net.stations[i]);
+    EXPECT_THROW(short_of_one.finish(), seed::Error);
 }
 
 TEST_F(SeedtreeVolume, SameTimeSameBytesStandardOutputAndSelection)
