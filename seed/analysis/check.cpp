@@ -84,18 +84,22 @@ std::string filter_kind(const Filter &filter)
 
 class Checker {
 public:
-    explicit Checker(const Inventory &inventory) : inventory_(inventory) {}
+    Checker(const Dictionary &dictionary, const std::vector<StationEpoch> &stations)
+        : dictionary_(dictionary), stations_(stations)
+    {
+    }
 
-    void run(const std::function<void(const Finding &)> &each)
+    // Hands on each station epoch's findings as soon as it is checked.
+    void run(bool with_dictionary, const std::function<void(const Finding &)> &each)
     {
         auto hand_on = [&] {
             for (const Finding &f : findings_) each(f);
             findings_.clear();
         };
-        dictionary_texts();
-        FdsnRules fdsn(inventory_, findings_);
+        if (with_dictionary) dictionary_texts();
+        FdsnRules fdsn(dictionary_, stations_, findings_);
         std::set<const ChannelEpoch *> checked;
-        for (const StationEpoch &s : inventory_.stations) {
+        for (const StationEpoch &s : stations_) {
             station_texts(s);
             fdsn.station(s);
             station_order(s);
@@ -139,7 +143,7 @@ private:
 
     void dictionary_texts()
     {
-        const Dictionary &d = inventory_.dictionary;
+        const Dictionary &d = dictionary_;
         for (const auto &[key, e] : d.formats) text(e.name, 30, 3, "H.A", nullptr, e.line.source);
         for (const auto &[key, e] : d.comments)
             text(e.description, 31, 5, "H.A", nullptr, e.line.source);
@@ -296,7 +300,7 @@ private:
 
     void unit_chain(const ChannelEpoch &c)
     {
-        const Dictionary &d = inventory_.dictionary;
+        const Dictionary &d = dictionary_;
         int previous = c.id.signal_units;
         std::string after = "the channel's signal units";
         for (const Stage &s : c.stages)
@@ -490,23 +494,42 @@ private:
                 c.sensitivity->line.source);
     }
 
-    const Inventory &inventory_;
+    const Dictionary &dictionary_;
+    const std::vector<StationEpoch> &stations_;
     std::vector<Finding> findings_;
     std::map<std::string, std::vector<const ChannelEpoch *>> epochs_by_codes_;
 };
+
+// Every finding of a run, in order.
+std::vector<Finding> collected(Checker checker, bool with_dictionary)
+{
+    std::vector<Finding> out;
+    checker.run(with_dictionary, [&](const Finding &f) { out.push_back(f); });
+    return out;
+}
 
 }  // namespace
 
 void check_inventory(const Inventory &inventory, const std::function<void(const Finding &)> &each)
 {
-    Checker(inventory).run(each);
+    Checker(inventory.dictionary, inventory.stations).run(true, each);
 }
 
 std::vector<Finding> check_inventory(const Inventory &inventory)
 {
-    std::vector<Finding> out;
-    check_inventory(inventory, [&](const Finding &f) { out.push_back(f); });
-    return out;
+    return collected(Checker(inventory.dictionary, inventory.stations), true);
+}
+
+std::vector<Finding> check_dictionary(const Dictionary &dictionary)
+{
+    static const std::vector<StationEpoch> none;
+    return collected(Checker(dictionary, none), true);
+}
+
+std::vector<Finding> check_station_directory(const Dictionary &dictionary, const std::vector<StationEpoch> &stations)
+{
+    return collected(Checker(dictionary, stations), false);
+}
 }
 
 std::string format_finding(const Finding &f, const std::string &root)

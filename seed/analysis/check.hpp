@@ -46,6 +46,12 @@ std::vector<Finding> check_inventory(const Inventory &inventory);
 // station epoch is checked, so that none needs to be kept.
 void check_inventory(const Inventory &inventory, const std::function<void(const Finding &)> &each);
 
+// The same findings for a tree read one station directory at a time: the
+// dictionary's, then each directory's (read_station_directory's epochs),
+// in the order read_tree gives them, make check_inventory's.
+std::vector<Finding> check_dictionary(const Dictionary &dictionary);
+std::vector<Finding> check_station_directory(const Dictionary &dictionary, const std::vector<StationEpoch> &stations);
+
 // "error gain-product HILL.XY..BHZ 2003,182,00:00:00: message [HILL.XY/BHZ./B052:7]",
 // the file named relative to root.
 std::string format_finding(const Finding &finding, const std::string &root);

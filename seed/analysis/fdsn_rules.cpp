@@ -175,7 +175,7 @@ void FdsnRules::add(Severity severity, const char *rule, const ChannelEpoch &c, 
 // A unit's name as the document writes it.
 std::string FdsnRules::unit(int key) const
 {
-    const UnitEntry *u = inventory_.dictionary.unit(key);
+    const UnitEntry *u = dictionary_.unit(key);
     return u ? stationxml_unit_name(u->name.text) : "unit " + std::to_string(key);
 }
 
@@ -194,8 +194,8 @@ void FdsnRules::station(const StationEpoch &s)
         finding("fdsn-210", "the station epoch ends at " + full_time(id.end) + ", not after its start");
     // Stations are ordered by network, station and start: the station's
     // earlier epochs come just before.
-    for (auto other = inventory_.stations.begin() + (&s - inventory_.stations.data());
-         other != inventory_.stations.begin();) {
+    for (auto other = stations_.begin() + (&s - stations_.data());
+         other != stations_.begin();) {
         --other;
         if (other->id.network != id.network || other->id.station != id.station) break;
         if (overlap(other->id.start, other->id.end, id.start, id.end))
@@ -250,7 +250,7 @@ void FdsnRules::channel(const ChannelEpoch &c)
     if (!capitals_and_digits(id.location, 0, 2) && id.location != "--")
         add(Severity::error, "fdsn-302", c,
             "location code " + quoted(id.location) + " is not 0 to 2 capital letters and digits", at);
-    if (id.calibration_units != 0 && inventory_.dictionary.unit(id.calibration_units)) {
+    if (id.calibration_units != 0 && dictionary_.unit(id.calibration_units)) {
         std::string name = unit(id.calibration_units);
         UnitNameStatus status = unit_name_status(name);
         if (status != UnitNameStatus::accepted)
@@ -260,7 +260,7 @@ void FdsnRules::channel(const ChannelEpoch &c)
                                                        : " are a unit name validators accept only in another case"),
                 at);
     }
-    const Abbreviation *sensor = inventory_.dictionary.abbreviation(id.instrument);
+    const Abbreviation *sensor = dictionary_.abbreviation(id.instrument);
     if (!sensor)
         add(Severity::warning, "fdsn-304", c, "no sensor description (B052 field 6, instrument identifier, is 0)", at);
     else if (std::none_of(sensor->description.text.begin(), sensor->description.text.end(),
@@ -373,7 +373,7 @@ void FdsnRules::units(const ChannelEpoch &c)
     for (const Stage &s : c.stages)
         for (const Filter &f : s.filters) {
             for (const auto &[key, side] : {std::pair{input_units(f), "input"}, std::pair{output_units(f), "output"}}) {
-                if (!inventory_.dictionary.unit(key)) continue;  // no units at all: the writer refuses it
+                if (!dictionary_.unit(key)) continue;  // no units at all: the writer refuses it
                 std::string name = unit(key);
                 uses[name].push_back(stage_name(s.number) + " " + side);
                 first_use.emplace(name, f.lines.front().source);

@@ -28,12 +28,14 @@ const std::vector<CheckRule> &fdsn_rules();
 // and each channel epoch once.
 class FdsnRules {
 public:
-    FdsnRules(const Inventory &inventory, std::vector<Finding> &findings)
-        : inventory_(inventory), findings_(findings)
+    // stations: the epochs walked, by network, station and start (all of
+    // an inventory's, or one station directory's).
+    FdsnRules(const Dictionary &dictionary, const std::vector<StationEpoch> &stations, std::vector<Finding> &findings)
+        : dictionary_(dictionary), stations_(stations), findings_(findings)
     {
     }
 
-    // s: an epoch of the inventory's stations.
+    // s: an epoch of stations.
     void station(const StationEpoch &s);
     void channel_in_station(const StationEpoch &s, const ChannelEpoch &c);
     void channel(const ChannelEpoch &c);
@@ -46,7 +48,8 @@ private:
     void decimations(const ChannelEpoch &c);
     std::string unit(int key) const;
 
-    const Inventory &inventory_;
+    const Dictionary &dictionary_;
+    const std::vector<StationEpoch> &stations_;
     std::vector<Finding> &findings_;
     std::set<std::pair<const ChannelEpoch *, const ChannelEpoch *>> overlaps_;
 };

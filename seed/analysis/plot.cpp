@@ -404,19 +404,27 @@ std::string drawing_name(std::size_t index, PlotFormat format)
 
 bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
-// Copies the text of one tag, numbers of the form D.DD written as D.D.
+// Copies the text of one tag, numbers of the form D.DD written as D.D,
+// and the tabs that indent a line left out; the rest goes by whole runs.
 void compact_tag(std::string_view tag, std::string &out)
 {
-    std::size_t i = 0;
+    std::size_t i = 0, plain = 0;  // tag[plain, i) is copied as it is
+    auto flush = [&] { out.append(tag.substr(plain, i - plain)); };
     while (i < tag.size()) {
         char c = tag[i];
-        bool starts = (c >= '0' && c <= '9') && (i == 0 || !is_number_char(tag[i - 1]));
-        if (c == '\t' && !out.empty() && out.back() == '\n') {  // the indentation of path data
-            ++i;
+        if (c == '\t') {
+            // The indentation of path data: a tab just after a line break.
+            bool indents = i > plain ? tag[i - 1] == '\n' : !out.empty() && out.back() == '\n';
+            if (indents) {
+                flush();
+                plain = ++i;
+            } else {
+                ++i;
+            }
             continue;
         }
+        bool starts = (c >= '0' && c <= '9') && (i == 0 || !is_number_char(tag[i - 1]));
         if (!starts) {
-            out += c;
             ++i;
             continue;
         }
@@ -427,12 +435,12 @@ void compact_tag(std::string_view tag, std::string &out)
             ++end;
             while (end < tag.size() && tag[end] >= '0' && tag[end] <= '9') ++end, ++decimals;
         }
-        bool plain = end == tag.size() || !(tag[end] == 'e' || tag[end] == 'E' || is_number_char(tag[end]));
-        if (decimals != 2 || !plain) {
-            out.append(tag.substr(i, end - i));
+        bool whole = end == tag.size() || !(tag[end] == 'e' || tag[end] == 'E' || is_number_char(tag[end]));
+        if (decimals != 2 || !whole) {
             i = end;
             continue;
         }
+        flush();
         // Round half up on the digits, as text: 12.35 -> 12.4, 9.96 -> 10.0.
         std::string digits(tag.substr(i, dot - i));
         digits += tag[dot + 1];
@@ -445,8 +453,9 @@ void compact_tag(std::string_view tag, std::string &out)
         out.append(digits, 0, digits.size() - 1);
         out += '.';
         out += digits.back();
-        i = end;
+        plain = i = end;
     }
+    flush();
 }
 
 }  // namespace
@@ -481,10 +490,14 @@ std::string compact_svg(std::string_view svg)
         } else {
             // gnuplot states the default line caps and joins on every group
             // (no group it writes sets others), and indents with tabs.
-            std::string plain(tag);
-            for (std::string_view d : {std::string_view(" stroke-linecap=\"butt\""), std::string_view(" stroke-linejoin=\"miter\"")})
-                for (std::size_t k; (k = plain.find(d)) != std::string::npos;) plain.erase(k, d.size());
-            compact_tag(plain, out);
+            if (tag.find(" stroke-line") == std::string_view::npos) {
+                compact_tag(tag, out);
+            } else {
+                std::string plain(tag);
+                for (std::string_view d : {std::string_view(" stroke-linecap=\"butt\""), std::string_view(" stroke-linejoin=\"miter\"")})
+                    for (std::size_t k; (k = plain.find(d)) != std::string::npos;) plain.erase(k, d.size());
+                compact_tag(plain, out);
+            }
         }
         at = close + 1;
         while (at < svg.size() && svg[at] == '\n' && at + 1 < svg.size() && svg[at + 1] == '\t') {
@@ -517,6 +530,9 @@ void PlotBatch::stop()
             ::unlink((scratch_ + "/" + drawing_name(i, format_)).c_str());
         ::rmdir(scratch_.c_str());
     }
+    // A batch that fails leaves none of its drawings behind.
+    for (std::size_t i = 0; i < placed_; ++i) ::unlink(targets_[i].c_str());
+    placed_ = 0;
     made_scratch_ = false;
 }
 
@@ -615,35 +631,39 @@ void PlotBatch::finish()
         failed("cannot run gnuplot to draw the plots (install the Debian package gnuplot-nox)");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         failed("gnuplot failed to draw the plots (" + std::to_string(targets_.size()) + ")");
-    // Each drawing made smaller in its own file, which is then renamed
-    // into place: no second file per plot.
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        std::string drawing = scratch_ + "/" + drawing_name(i, format_);
-        std::string image;
-        int fd = ::open(drawing.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd >= 0) {
-            char buffer[65536];
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) break;
-                image.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        if (image.empty()) {
-            if (fd >= 0) ::close(fd);
-            failed("gnuplot wrote nothing for " + targets_[i]);
-        }
-        bool written = true;
-        if (format_ == PlotFormat::svg) {
-            std::string small = compact_svg(image);
-            written = ::pwrite(fd, small.data(), small.size(), 0) == static_cast<ssize_t>(small.size()) &&
-                      ::ftruncate(fd, static_cast<off_t>(small.size())) == 0;
-        }
-        written = ::close(fd) == 0 && written;
-        if (!written || std::rename(drawing.c_str(), targets_[i].c_str()) != 0)
-            failed("cannot write " + targets_[i] + ": " + std::strerror(errno));
-    }
+    for (; placed_ < targets_.size(); ++placed_) place(placed_);
+    placed_ = 0;  // every drawing is the caller's now
     stop();
+}
+
+void PlotBatch::place(std::size_t i)
+{
+    // The drawing made smaller in its own file, which is then renamed into
+    // place: no second file per plot.
+    std::string drawing = scratch_ + "/" + drawing_name(i, format_);
+    std::string image;
+    int fd = ::open(drawing.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            image.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    if (image.empty()) {
+        if (fd >= 0) ::close(fd);
+        failed("gnuplot wrote nothing for " + targets_[i]);
+    }
+    bool written = true;
+    if (format_ == PlotFormat::svg) {
+        std::string small = classed_svg(compact_svg(image));
+        written = ::pwrite(fd, small.data(), small.size(), 0) == static_cast<ssize_t>(small.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(small.size())) == 0;
+    }
+    written = ::close(fd) == 0 && written;
+    if (!written || std::rename(drawing.c_str(), targets_[i].c_str()) != 0)
+        failed("cannot write " + targets_[i] + ": " + std::strerror(errno));
 }
 
 PlotCurve channel_curve(const ChannelEpoch &epoch, const Dictionary &dictionary, const std::vector<double> &frequencies,

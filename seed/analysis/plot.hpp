@@ -51,9 +51,10 @@ void write_bode_plot(const std::vector<PlotCurve> &curves, const std::string &ti
 // of a scratch directory of its own (plot-1.svg, ...): no name of the
 // caller's and no text but the quoted titles and labels reaches the
 // script. finish() waits for gnuplot, then puts each drawing in place at
-// its target, SVG with its coordinates rounded to a tenth of a pixel and
-// gnuplot's empty groups left out. A batch never finished (an Error on the
-// way) stops gnuplot and leaves no drawing behind.
+// its target, SVG made smaller by compact_svg and classed_svg (done while
+// gnuplot draws on, the same work costs more system time than it saves).
+// A batch never finished (an Error on the way, in finish() too) stops
+// gnuplot and leaves no drawing behind, not even one already in place.
 class PlotBatch {
 public:
     // scratch: a directory to make, on the targets' file system.
@@ -73,12 +74,15 @@ public:
 private:
     void start();
     void send(bool everything);
+    // Puts drawing i in place: made smaller, renamed to its target.
+    void place(std::size_t i);
     [[noreturn]] void failed(const std::string &what);
     void stop();
 
     std::string scratch_;
     PlotFormat format_;
     std::vector<std::string> targets_;
+    std::size_t placed_ = 0;  // drawings already at their targets
     std::string script_;  // not yet sent
     int pipe_ = -1;  // gnuplot reads the script from it
     int pid_ = -1;
@@ -90,6 +94,14 @@ private:
 // rounded to one decimal, its empty groups left out. Texts are kept as
 // they are (only markup inside tags is touched).
 std::string compact_svg(std::string_view svg);
+
+// A compacted SVG (compact_svg's) smaller again for the site, drawing the
+// same: the presentation attributes of groups and paths become classes of
+// one <style> (lengths given their unit there), and path data of moves and
+// lines is written with the shorter of absolute and relative commands,
+// every point where it was to the tenth of a pixel. Anything of another
+// form is kept as it is.
+std::string classed_svg(std::string_view svg);
 
 // The curve of one channel epoch at the given frequencies (every stage,
 // polynomials left out). Throws ResponseError when it cannot be evaluated.

@@ -277,6 +277,8 @@ std::vector<Complex> ResponseMemo::channel(const ChannelEpoch &epoch, const std:
             std::string key = stage_key(s, frequencies, convention);
             auto it = stages_.find(key);
             if (it == stages_.end()) {
+                // Memory stays bounded however many distinct stages a network has.
+                if (stages_.size() >= max_stages) stages_.clear();
                 std::vector<Complex> values;
                 values.reserve(frequencies.size());
                 Taps taps;

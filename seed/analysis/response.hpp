@@ -74,6 +74,9 @@ public:
     std::vector<std::complex<double>> channel(const ChannelEpoch &epoch, const std::vector<double> &frequencies,
                                               DelayConvention convention = DelayConvention::causal);
 
+    // Stages kept at most: past it the memo starts afresh.
+    static constexpr std::size_t max_stages = 256;
+
 private:
     std::unordered_map<std::string, std::vector<std::complex<double>>> stages_;
 };

@@ -218,38 +218,18 @@ bool gnuplot_installed()
     return false;
 }
 
-// The volume's defaults, as seedtree volume gives them: the network's own
-// name when every station shares one, and a label of its codes.
-VolumeOptions volume_options(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
-                             long long time)
+// stations.xml and dataless.seed of the tree, each a pass through it
+// station by station; the volume's first pass was the site's census.
+void write_files_alongside(const std::string &root, const std::vector<std::string> &names,
+                           const Dictionary &dictionary, VolumeStream &volume, const std::string &dir,
+                           SiteOptions &site)
 {
-    std::set<std::string> codes;
-    for (const StationEpoch *s : stations) codes.insert(s->id.network);
-    std::string networks;
-    for (const std::string &c : codes) networks += (networks.empty() ? "" : " ") + c;
-    VolumeOptions o;
-    seed_time_from_unix(time, o.volume_time);
-    int id = stations.front()->id.network_id;
-    bool shared = true;
-    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
-    const Abbreviation *a = inventory.dictionary.abbreviation(id);
-    o.organization = shared && a && variable_text_problem(a->description.text, 80).empty() ? a->description.text
-                                                                                          : networks;
-    o.label = networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED";
-    return o;
-}
-
-void write_files_alongside(const Inventory &inventory, const std::string &dir, SiteOptions &site)
-{
-    std::vector<const StationEpoch *> stations;
-    for (const StationEpoch &s : inventory.stations) stations.push_back(&s);
-
     StationXmlOptions xml;
     xml.module = "seedtree " SEEDTREE_VERSION;
     xml.created = site.created;
     OutputFile document(dir + "/stations.xml", Sync::by_caller);
     StationXmlSummary summary =
-        write_stationxml(inventory, stations, xml, [&document](std::string_view data) { document.write(data); });
+        write_stationxml_tree(root, {}, xml, [&document](std::string_view data) { document.write(data); });
     document.commit();
     if (summary.calibrations > 0)
         std::fprintf(stderr,
@@ -258,10 +238,17 @@ void write_files_alongside(const Inventory &inventory, const std::string &dir, S
                      summary.calibrations, summary.calibrations == 1 ? "y" : "ies");
     site.stationxml = "stations.xml";
 
-    OutputFile volume(dir + "/dataless.seed", Sync::by_caller);
-    write_volume(inventory, stations, volume_options(inventory, stations, site.created),
-                 [&volume](std::string_view record) { volume.write(record); });
-    volume.commit();
+    VolumeOptions options;
+    seed_time_from_unix(site.created, options.volume_time);
+    options.organization = volume.default_organization();
+    options.label = volume.default_label();
+    OutputFile out(dir + "/dataless.seed", Sync::by_caller);
+    volume.begin(options, [&out](std::string_view record) { out.write(record); });
+    std::size_t dropped = 0;
+    for (const std::string &name : names)
+        for (const StationEpoch &s : read_station_directory(root, name, dictionary, dropped)) volume.write(s);
+    volume.finish();
+    out.commit();
     site.volume = "dataless.seed";
 }
 
@@ -279,20 +266,46 @@ int run_site(const SiteArguments &a)
         throw Error("cannot find gnuplot to draw the plots (install the Debian package gnuplot-nox, or give "
                     "--no-plots)");
 
-    Inventory inventory = read_tree(a.root);
-    note_dropped_repeats(inventory.dropped_repeats);
-    if (inventory.stations.empty())
-        throw Error(Source{inventory.root, 0}, "no station epochs in the tree: nothing to make a site of");
-    std::vector<Finding> findings = check_inventory(inventory);
+    // The tree goes through station directory by station directory, so
+    // that memory follows the largest station: first the census every
+    // page needs (the findings, counted in each footer), then the pages,
+    // each directory checked again for its own.
+    std::string root = a.root;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    Dictionary dictionary = read_tree_dictionary(root);
+    std::vector<std::string> names = station_directories_in_order(root, {});
+    SiteCensus census;
+    census.dictionary = check_dictionary(dictionary);
+    census.count(census.dictionary);
+    VolumeStream volume(dictionary, false);
+    std::size_t dropped = 0, station_epochs = 0;
+    bool any_channel = false;
+    for (const std::string &name : names) {
+        std::vector<StationEpoch> stations = read_station_directory(root, name, dictionary, dropped);
+        for (const StationEpoch &s : stations) {
+            census.networks.insert(s.id.network);
+            any_channel = any_channel || !s.channels.empty();
+            if (a.with_files) volume.measure(s);
+        }
+        station_epochs += stations.size();
+        census.count(check_station_directory(dictionary, stations));
+    }
+    note_dropped_repeats(dropped);
+    if (station_epochs == 0) throw Error(Source{root, 0}, "no station epochs in the tree: nothing to make a site of");
 
     WorkDirectory work(target);
-    std::vector<const ChannelEpoch *> epochs = channel_epochs(inventory);
-    if (!epochs.empty()) {
-        write_resp_files(epochs, inventory.dictionary, work.path() + "/resp", Sync::by_caller);
-        options.resp = "resp";
+    if (any_channel) options.resp = "resp";
+    if (a.with_files) write_files_alongside(root, names, dictionary, volume, work.path(), options);
+    SiteWriter site(dictionary, root, census, work.path(), options);
+    for (const std::string &name : names) {
+        std::size_t again = 0;
+        std::vector<StationEpoch> stations = read_station_directory(root, name, dictionary, again);
+        // A channel page shows the size of its RESP file: the files come first.
+        std::vector<const ChannelEpoch *> epochs = channel_epochs(stations);
+        if (!epochs.empty()) write_resp_files(epochs, dictionary, work.path() + "/resp", Sync::by_caller);
+        site.station_directory(stations, check_station_directory(dictionary, stations));
     }
-    if (a.with_files) write_files_alongside(inventory, work.path(), options);
-    write_site(inventory, findings, work.path(), options);
+    site.finish();
     // Thousands of small files reach the disk in one sync, before the site is shown.
     sync_file_system(work.path());
     place(work, target);

@@ -31,21 +31,29 @@ int run_volume(const VolumeArguments &arguments)
     options.volume_time = volume_time();
     options.resolve_references = arguments.resolve_references;
     OutputTarget target = output_target(arguments.output, arguments.root);
-    Inventory inventory = read_tree(arguments.root, ReadOptions{arguments.stations});
-    note_dropped_repeats(inventory.dropped_repeats);
-    if (inventory.stations.empty())
-        throw Error(Source{inventory.root, 0}, "no station epochs in the tree: nothing to make a volume of");
-
-    std::vector<const StationEpoch *> stations;
-    for (const StationEpoch &s : inventory.stations) stations.push_back(&s);
-    options.organization =
-        arguments.organization.empty() ? default_volume_organization(inventory, stations) : arguments.organization;
-    options.label = arguments.label.empty() ? default_volume_label(stations) : arguments.label;
+    std::string root = arguments.root;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    // Station directory by station directory, twice: the first pass sizes
+    // each station header for blockette 11's index, the second writes.
+    Dictionary dictionary = read_tree_dictionary(root);
+    std::vector<std::string> names = station_directories_in_order(root, arguments.stations);
+    VolumeStream volume(dictionary, options.resolve_references);
+    std::size_t dropped = 0;
+    for (const std::string &name : names)
+        for (const StationEpoch &s : read_station_directory(root, name, dictionary, dropped)) volume.measure(s);
+    note_dropped_repeats(dropped);
+    if (volume.station_epochs() == 0)
+        throw Error(Source{root, 0}, "no station epochs in the tree: nothing to make a volume of");
+    options.organization = arguments.organization.empty() ? volume.default_organization() : arguments.organization;
+    options.label = arguments.label.empty() ? volume.default_label() : arguments.label;
 
     // A closed pipe is a failed write, reported like any other.
     if (!target.whole()) std::signal(SIGPIPE, SIG_IGN);
     OutputFile out(target);
-    write_volume(inventory, stations, options, [&out](std::string_view record) { out.write(record); });
+    volume.begin(options, [&out](std::string_view record) { out.write(record); });
+    for (const std::string &name : names)
+        for (const StationEpoch &s : read_station_directory(root, name, dictionary, dropped)) volume.write(s);
+    volume.finish();
     out.commit();
     return 0;
 }

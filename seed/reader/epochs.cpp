@@ -20,11 +20,13 @@ std::string upper(std::string text)
 
 }  // namespace
 
-std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory)
+std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory) { return channel_epochs(inventory.stations); }
+
+std::vector<const ChannelEpoch *> channel_epochs(const std::vector<StationEpoch> &stations)
 {
     std::vector<const ChannelEpoch *> out;
     std::set<const ChannelEpoch *> seen;
-    for (const StationEpoch &s : inventory.stations)
+    for (const StationEpoch &s : stations)
         for (const auto &c : s.channels)
             if (seen.insert(c.get()).second) out.push_back(c.get());
     return out;

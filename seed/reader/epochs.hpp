@@ -13,6 +13,8 @@ namespace seed {
 
 // Every channel epoch once, in inventory order.
 std::vector<const ChannelEpoch *> channel_epochs(const Inventory &inventory);
+// The same of some station epochs (one station directory's, say).
+std::vector<const ChannelEpoch *> channel_epochs(const std::vector<StationEpoch> &stations);
 
 // A code as the tree's reader takes it from its directories and
 // blockettes: min to max printable ASCII characters, no "~", no "/", no

@@ -114,6 +114,13 @@ Dictionary read_tree_dictionary(const std::string &root);
 // on a directory whose name is not one.
 std::vector<std::string> station_directories(const std::string &root);
 
+// The station directories to go through one at a time, in the order
+// read_tree gives their epochs (by network, then station): the ones
+// stations names ("STA.NET", any case; each once), or every one when it
+// is empty. Error for a code that names no station directory.
+std::vector<std::string> station_directories_in_order(const std::string &root,
+                                                      const std::vector<std::string> &stations);
+
 // Reads one station directory of the tree (a name that station_directories
 // gives) with the tree's dictionary, checked as read_tree checks it: its
 // station epochs by start, each with the channel epochs it overlaps. For

@@ -499,6 +499,27 @@ std::vector<std::string> station_directories(const std::string &root)
     return names;
 }
 
+std::vector<std::string> station_directories_in_order(const std::string &root,
+                                                      const std::vector<std::string> &stations)
+{
+    std::vector<std::string> names = station_directories(root);
+    if (!stations.empty()) {
+        std::vector<std::string> chosen;
+        for (const std::string &wanted : stations) {
+            auto it = std::find_if(names.begin(), names.end(), [&](const auto &n) { return upper(n) == upper(wanted); });
+            if (it == names.end()) throw Error(Source{root, 0}, "no station " + upper(wanted) + " in the tree");
+            if (std::find(chosen.begin(), chosen.end(), *it) == chosen.end()) chosen.push_back(*it);
+        }
+        names = std::move(chosen);
+    }
+    auto split = [](const std::string &name) {
+        std::size_t dot = name.find('.');
+        return std::make_pair(name.substr(dot + 1), name.substr(0, dot));
+    };
+    std::sort(names.begin(), names.end(), [&](const auto &a, const auto &b) { return split(a) < split(b); });
+    return names;
+}
+
 Dictionary read_tree_dictionary(const std::string &root)
 {
     struct stat st{};

@@ -12,36 +12,52 @@ using site_pages::Site;
 using site_pages::start_tag;
 using site_pages::unique_name;
 
+void SiteLayout::add(const StationEpoch &s)
+{
+    if (stations.empty() || stations.back().codes != s.codes()) {
+        std::string directory = unique_name(html::file_name(s.codes()), used_);
+        stations.push_back({s.codes(), directory + "/index.html", {}});
+        used_in_[directory] = {"index.html"};
+    }
+    Station &station = stations.back();
+    station.epochs.push_back(&s);
+    std::string directory = station.page.substr(0, station.page.rfind('/'));
+    for (const auto &c : s.channels) {
+        if (channels.count(c.get())) continue;
+        std::string base = html::file_name(c->id.channel + "." + c->id.location + "_" + start_tag(c->id.start));
+        // The page and its plot share the name: one is reserved for both.
+        std::string name = unique_name(base, used_in_[directory]);
+        channels.emplace(c.get(), directory + "/" + name + ".html");
+    }
+}
+
+void SiteLayout::forget_pages()
+{
+    stations.clear();
+    channels.clear();
+    used_in_.clear();
+}
+
 SiteLayout site_layout(const Inventory &inventory)
 {
     SiteLayout layout;
-    // Names the site keeps for itself at its root.
-    std::set<std::string> used = {"index.html", "style.css", "resp", "stations.xml", "dataless.seed"};
-    std::map<std::string, std::set<std::string>> used_in;  // per station directory
-    for (const StationEpoch &s : inventory.stations) {
-        if (layout.stations.empty() || layout.stations.back().codes != s.codes()) {
-            std::string directory = unique_name(html::file_name(s.codes()), used);
-            layout.stations.push_back({s.codes(), directory + "/index.html", {}});
-            used_in[directory] = {"index.html"};
-        }
-        SiteLayout::Station &station = layout.stations.back();
-        station.epochs.push_back(&s);
-        std::string directory = station.page.substr(0, station.page.rfind('/'));
-        for (const auto &c : s.channels) {
-            if (layout.channels.count(c.get())) continue;
-            std::string base = html::file_name(c->id.channel + "." + c->id.location + "_" + start_tag(c->id.start));
-            // The page and its plot share the name: one is reserved for both.
-            std::string name = unique_name(base, used_in[directory]);
-            layout.channels.emplace(c.get(), directory + "/" + name + ".html");
-        }
-    }
+    for (const StationEpoch &s : inventory.stations) layout.add(s);
     return layout;
 }
 
-SiteSummary write_site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
-                       const SiteOptions &options)
+SiteWriter::SiteWriter(const Dictionary &dictionary, const std::string &root, const SiteCensus &census,
+                       const std::string &dir, const SiteOptions &options)
+    : site_(std::make_unique<Site>(dictionary, root, census, dir, options))
 {
-    return Site(inventory, findings, dir, options).write();
 }
+
+SiteWriter::~SiteWriter() = default;
+
+void SiteWriter::station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings)
+{
+    site_->station_directory(epochs, findings);
+}
+
+SiteSummary SiteWriter::finish() { return site_->finish(); }
 
 }  // namespace seed

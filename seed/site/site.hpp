@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,13 +36,50 @@ struct SiteSummary {
     std::size_t unplotted = 0;  // channel epochs whose response cannot be drawn (the page says why)
 };
 
-// Writes the site into dir, an existing directory: index.html,
-// style.css, one directory per station with its index.html, and per
-// channel epoch a page and its plot. findings: check_inventory's.
-// Error when a file cannot be written or gnuplot cannot draw. Files are
-// written with Sync::by_caller: the caller syncs before it shows the site.
-SiteSummary write_site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
-                       const SiteOptions &options);
+// What a site needs of the whole tree before its first page: how many
+// check findings there are (every page's footer counts them), the
+// dictionary's findings (the first page lists them) and the network codes
+// (the default title). The findings of each station directory are taken
+// again as its pages are written.
+struct SiteCensus {
+    std::vector<Finding> dictionary;  // check_dictionary's
+    std::size_t errors = 0, warnings = 0;  // of the dictionary and every station directory
+    std::set<std::string> networks;
+
+    // Counts findings (check_dictionary's, or a check_station_directory's).
+    void count(const std::vector<Finding> &findings)
+    {
+        for (const Finding &f : findings) (f.severity == Severity::error ? errors : warnings)++;
+    }
+};
+
+namespace site_pages {
+class Site;
+}
+
+// Writes the site into dir, an existing directory: style.css, one
+// directory per station with its index.html, and per channel epoch a page
+// and its plot, station directory by station directory (the epochs of one
+// at a time, as read_station_directory gives them, in read_tree's order),
+// then index.html. Memory follows the largest station. root: the tree's,
+// for the places findings name. Error when a file cannot be written or
+// gnuplot cannot draw. Files are written with Sync::by_caller: the caller
+// syncs before it shows the site.
+class SiteWriter {
+public:
+    SiteWriter(const Dictionary &dictionary, const std::string &root, const SiteCensus &census,
+               const std::string &dir, const SiteOptions &options);
+    ~SiteWriter();
+    SiteWriter(const SiteWriter &) = delete;
+    SiteWriter &operator=(const SiteWriter &) = delete;
+
+    // findings: check_station_directory's of these epochs.
+    void station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings);
+    SiteSummary finish();
+
+private:
+    std::unique_ptr<site_pages::Site> site_;
+};
 
 // The site's paths (relative to its root), for writers and tests:
 // "HILL.XY/index.html", "HILL.XY/BHZ._2003-182.html". Names come from
@@ -55,8 +94,19 @@ struct SiteLayout {
     std::vector<Station> stations;  // in inventory order
     std::map<const ChannelEpoch *, std::string> channels;  // the page of each channel epoch
 
+    // Lays out the next station epoch, in inventory order.
+    void add(const StationEpoch &epoch);
+    // Forgets the stations laid out so far, but not the names they took:
+    // the next are laid out beside them.
+    void forget_pages();
+
     // The page of a channel epoch; its plot is the page's name with ".svg".
     const std::string &page_of(const ChannelEpoch *epoch) const { return channels.at(epoch); }
+
+private:
+    // Names taken at the site's root, and in each station directory.
+    std::set<std::string> used_ = {"index.html", "style.css", "resp", "stations.xml", "dataless.seed"};
+    std::map<std::string, std::set<std::string>> used_in_;
 };
 
 SiteLayout site_layout(const Inventory &inventory);

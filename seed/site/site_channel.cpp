@@ -6,7 +6,7 @@ namespace seed::site_pages {
 void Site::channel_page(const ChannelEpoch &c, const SiteLayout::Station &s)
 {
     const std::string &path = layout_.page_of(&c);
-    const Dictionary &d = inventory_.dictionary;
+    const Dictionary &d = dictionary_;
     Writer w;
 
     open_card(w, "Channel");
@@ -97,7 +97,7 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
     if (reason.empty()) {
         std::string image = path.substr(0, path.size() - 5) + ".svg";
         try {
-            PlotCurve curve = channel_curve(c, inventory_.dictionary, log_frequencies(fmin, fmax, 300), &responses_);
+            PlotCurve curve = channel_curve(c, dictionary_, frequencies(fmin, fmax), &responses_);
             plots_.add({curve},
                        "Response of " + c.codes() + " from " + full_time(c.id.start) + " to " +
                            (open_end(c.id.end) ? "open" : full_time(c.id.end)),
@@ -110,7 +110,7 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
                             {"width", "1100"},
                             {"height", "850"}});
             w.element("figcaption",
-                      "Amplitude (" + response_units(c, inventory_.dictionary) +
+                      "Amplitude (" + response_units(c, dictionary_) +
                           ") and phase from " + number_text(fmin) + " Hz to the Nyquist frequency " +
                           number_text(fmax) +
                           " Hz; the ring marks the stage-0 sensitivity. Digital stages are evaluated causal, "
@@ -119,7 +119,7 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
             return;
         } catch (const ResponseError &e) {
             reason = "The response cannot be evaluated: " + e.message() +
-                     (e.source().file.empty() ? "" : " [" + relative_source(e.source(), inventory_.root) + "]");
+                     (e.source().file.empty() ? "" : " [" + relative_source(e.source(), root_) + "]");
         }
     }
     ++summary_.unplotted;
@@ -128,7 +128,7 @@ void Site::plot(Writer &w, const ChannelEpoch &c, const std::string &path)
 
 void Site::stage_table(Writer &w, const ChannelEpoch &c)
 {
-    const Dictionary &d = inventory_.dictionary;
+    const Dictionary &d = dictionary_;
     table_head(w, {"#Stage", "Type", "Units in \u2192 out", "#Gain", "#at (Hz)", "#Input rate", "#Factor",
                    "#Output rate", "#Delay (s)", "Filter"});
     for (const Stage &s : c.stages) {

@@ -85,47 +85,95 @@ struct Crumb {
     std::string label, page;  // page empty: this page
 };
 
-// Writes every page of one site, and its stylesheet.
+// Writes every page of one site, and its stylesheet: station directory by
+// station directory, the first page last, from what each directory left
+// of itself (IndexEpoch, the map's points), so that memory follows the
+// largest station.
 class Site {
 public:
-    Site(const Inventory &inventory, const std::vector<Finding> &findings, const std::string &dir,
+    Site(const Dictionary &dictionary, const std::string &root, const SiteCensus &census, const std::string &dir,
          const SiteOptions &options)
-        : inventory_(inventory), dir_(dir), options_(options), layout_(site_layout(inventory)),
+        : dictionary_(dictionary), root_(root), dir_(dir), options_(options),
           plots_(dir + "/.plots", PlotFormat::svg)
     {
-        for (const Finding &f : findings) {
-            by_epoch_[{f.codes, f.start}].push_back(&f);
-            all_.add(f);
-        }
-        if (options_.title.empty()) options_.title = default_title();
+        all_.errors = census.errors;
+        all_.warnings = census.warnings;
+        for (const Finding &f : census.dictionary) dictionary_findings_.push_back(f);
+        if (options_.title.empty()) options_.title = default_title(census.networks);
+        file("style.css", stylesheet());
     }
 
-    SiteSummary write()
+    // The pages and plots of one station directory's epochs.
+    void station_directory(const std::vector<StationEpoch> &epochs, const std::vector<Finding> &findings)
     {
-        file("style.css", stylesheet());
+        by_epoch_.clear();
+        for (const Finding &f : findings) by_epoch_[{f.codes, f.start}].push_back(&f);
+        layout_.forget_pages();
+        for (const StationEpoch &e : epochs) layout_.add(e);
         for (const SiteLayout::Station &s : layout_.stations) {
             std::string station_dir = dir_ + "/" + s.page.substr(0, s.page.rfind('/'));
             if (::mkdir(station_dir.c_str(), 0777) != 0)
                 throw Error(Source{station_dir, 0}, std::string("cannot make the directory: ") + std::strerror(errno));
             station_page(s);
+            std::set<const ChannelEpoch *> written;
             for (const StationEpoch *e : s.epochs)
                 for (const auto &c : e->channels)
-                    if (written_.insert(c.get()).second) channel_page(*c, s);
+                    if (written.insert(c.get()).second) channel_page(*c, s);
+            remember(s);
         }
+    }
+
+    // The first page, then every plot.
+    SiteSummary finish()
+    {
         index_page();
         plots_.finish();
         return summary_;
     }
 
 private:
-    std::string default_title() const
+    // A station epoch as the first page lists it.
+    struct IndexEpoch {
+        std::string network, station, codes, site, page;
+        int network_id = 0;
+        double latitude = 0, longitude = 0, elevation = 0;
+        Time start, end;
+        std::size_t channels = 0;      // location.channel codes under the epoch
+        std::size_t new_epochs = 0;    // channel epochs listed under no earlier station epoch
+        Tally tally;
+    };
+
+    static std::string default_title(const std::set<std::string> &networks)
     {
-        std::set<std::string> networks;
-        for (const StationEpoch &s : inventory_.stations) networks.insert(s.id.network);
         std::string codes;
         for (const std::string &n : networks) codes += (codes.empty() ? "" : ", ") + n;
         if (networks.empty()) return "Header tree";
         return (networks.size() == 1 ? "Network " : "Networks ") + codes;
+    }
+
+    // What the first page needs of a station, kept when its epochs go.
+    void remember(const SiteLayout::Station &s)
+    {
+        std::set<const ChannelEpoch *> seen;
+        Tally worst;
+        for (const StationEpoch *e : s.epochs) {
+            IndexEpoch x{e->id.network, e->id.station, s.codes, e->id.site.text, s.page, e->id.network_id,
+                         e->id.latitude.value, e->id.longitude.value, e->id.elevation.value, e->id.start, e->id.end,
+                         0, 0, station_tally(*e)};
+            std::set<std::string> channels;
+            for (const auto &c : e->channels) {
+                channels.insert(c->id.location + "." + c->id.channel);
+                if (seen.insert(c.get()).second) ++x.new_epochs;
+                channel_codes_.insert(c->codes());
+            }
+            x.channels = channels.size();
+            worst.add(x.tally);
+            index_.push_back(std::move(x));
+        }
+        channel_epochs_ += layout_.channels.size();
+        const StationEpoch &latest = *s.epochs.back();
+        points_.push_back({latest.id.latitude.value, latest.id.longitude.value, s.codes,
+                           s.codes + " \u2014 " + latest.id.site.text, link("index.html", s.page), worst.worst()});
     }
 
     void file(const std::string &path, const std::string &text)
@@ -283,7 +331,7 @@ private:
             w.text(" ");
             w.element("code", f->rule);
             w.text(" " + f->message + " ");
-            w.element("span", relative_source(f->source, inventory_.root), {{"class", "where"}});
+            w.element("span", relative_source(f->source, root_), {{"class", "where"}});
             w.close("li");
         }
         w.close("ul");
@@ -328,13 +376,13 @@ private:
 
     std::string network_name(int key) const
     {
-        const Abbreviation *a = inventory_.dictionary.abbreviation(key);
+        const Abbreviation *a = dictionary_.abbreviation(key);
         return a ? a->description.text : "";
     }
 
     std::string unit_text(int key) const
     {
-        const UnitEntry *u = inventory_.dictionary.unit(key);
+        const UnitEntry *u = dictionary_.unit(key);
         if (!u) return key == 0 ? "none" : "unit " + std::to_string(key);
         return u->description.text.empty() ? u->name.text : u->name.text + " (" + u->description.text + ")";
     }
@@ -346,14 +394,6 @@ private:
     void channel_page(const ChannelEpoch &c, const SiteLayout::Station &s);
     void plot(Writer &w, const ChannelEpoch &c, const std::string &path);
     void stage_table(Writer &w, const ChannelEpoch &c);
-
-    std::vector<const Finding *> findings_by_codes(const std::string &codes) const
-    {
-        std::vector<const Finding *> out;
-        for (const auto &[key, list] : by_epoch_)
-            if (key.first == codes) out.insert(out.end(), list.begin(), list.end());
-        return out;
-    }
 
     // "BHZ", "00.LHZ"
     static std::string channel_label(const ChannelEpoch &c)
@@ -374,18 +414,36 @@ private:
         w.close("div");
     }
 
+    // The frequencies of a plot from fmin to fmax (log_frequencies'), made
+    // once for the many channels that share a sample rate.
+    const std::vector<double> &frequencies(double fmin, double fmax)
+    {
+        auto key = std::make_pair(fmin, fmax);
+        auto it = frequencies_.find(key);
+        if (it != frequencies_.end()) return it->second;
+        if (frequencies_.size() >= 64) frequencies_.clear();
+        return frequencies_.emplace(key, log_frequencies(fmin, fmax, 300)).first->second;
+    }
+
     // site_style.css, compiled in (site_style.cpp.in).
     static std::string stylesheet();
 
-    const Inventory &inventory_;
+    const Dictionary &dictionary_;
+    std::string root_;  // of the tree, for the places findings name
     std::string dir_;
     SiteOptions options_;
-    SiteLayout layout_;
+    SiteLayout layout_;  // of the station directory being written
+    std::vector<Finding> dictionary_findings_;  // the first page's
+    // The findings of the station directory being written, by epoch.
     std::map<std::pair<std::string, std::string>, std::vector<const Finding *>> by_epoch_;
     Tally all_;
-    std::set<const ChannelEpoch *> written_;
+    std::vector<IndexEpoch> index_;  // every station epoch, in tree order
+    std::vector<MapStation> points_;  // every station, at its latest epoch
+    std::set<std::string> channel_codes_;
+    std::size_t channel_epochs_ = 0;
     PlotBatch plots_;  // every plot of the site, drawn by one gnuplot
     ResponseMemo responses_;  // stage responses shared by the plots
+    std::map<std::pair<double, double>, std::vector<double>> frequencies_;  // of the plots, by range
     SiteSummary summary_;
 };
 

@@ -49,7 +49,7 @@ void Site::station_page(const SiteLayout::Station &s)
             cell(w, number_text(c->id.depth.value), "num");
             cell(w, c->sensitivity ? number_text(c->sensitivity->gain.value) : "\u2014", "num");
             cell(w, c->sensitivity ? number_text(c->sensitivity->frequency.value) : "\u2014", "num");
-            cell(w, response_units(*c, inventory_.dictionary), "code");
+            cell(w, response_units(*c, dictionary_), "code");
             cell(w, std::to_string(c->stages.size()), "num");
             w.open("td");
             badge(w, channel_tally(*c));
@@ -72,7 +72,7 @@ void Site::comments(Writer &w, const std::vector<Comment> &list)
 {
     w.open("ul", {{"class", "comments"}});
     for (const Comment &c : list) {
-        const auto &entries = inventory_.dictionary.comments;
+        const auto &entries = dictionary_.comments;
         auto it = entries.find(c.key);
         w.open("li");
         w.element("span", it == entries.end() ? "comment " + std::to_string(c.key) : it->second.description.text,

@@ -45,6 +45,18 @@ std::string index_line(const char *tag, std::size_t i)
     return text;
 }
 
+// Appends the tree's text of a number with a sign, as value() gives it.
+void append_value(std::string &out, const Number &n)
+{
+    std::string_view text = n.text.view();
+    if (text.empty()) {
+        out += "+0";
+        return;
+    }
+    if (text[0] != '+' && text[0] != '-') out += '+';
+    out += text;
+}
+
 std::string box(const std::string &title, const ChannelEpoch &e)
 {
     std::string text = "|  " + title + ",  " + e.id.channel + "  " + e.station + "." + e.network + "  |";
@@ -116,8 +128,27 @@ std::string fir(const Fir &f, int stage, const Dictionary &d, const ChannelEpoch
     out += field("B061F07", "Response out units lookup", units(d, f.output_units));
     out += field("B061F08", "Number of Coefficients", std::to_string(f.coefficients.size()));
     if (!f.coefficients.empty()) out += "#              Numerator coefficients:\n#              i, coefficient\n";
-    for (std::size_t i = 0; i < f.coefficients.size(); ++i)
-        out += index_line("B061F09", i) + "  " + value(f.coefficients[i]) + "\n";
+    // The longest part of most RESP files: each line made in place.
+    if (!f.coefficients.empty()) {
+        std::string line = index_line("B061F09", 0);
+        for (std::size_t i = 0; i < f.coefficients.size(); ++i) {
+            if (i > 0 && i < 10000) {
+                // "%4zu" of i, as index_line writes it.
+                line.resize(11);
+                char digits[8];
+                std::size_t n = 0;
+                for (std::size_t k = i; k > 0; k /= 10) digits[n++] = static_cast<char>('0' + k % 10);
+                line.append(4 - n, ' ');
+                while (n > 0) line += digits[--n];
+            } else if (i > 0) {
+                line = index_line("B061F09", i);
+            }
+            out += line;
+            out += "  ";
+            append_value(out, f.coefficients[i]);
+            out += '\n';
+        }
+    }
     return out;
 }
 

@@ -588,12 +588,6 @@ private:
     std::set<std::string> network_stations_;  // of the open Network
 };
 
-std::string upper(std::string text)
-{
-    for (char &c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
 
 StationXmlSummary write_stationxml(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
@@ -685,22 +679,7 @@ StationXmlSummary write_stationxml_tree(const std::string &root_path, const std:
     std::string root = root_path;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     Dictionary dictionary = read_tree_dictionary(root);
-    std::vector<std::string> names = station_directories(root);
-    if (!stations.empty()) {
-        std::vector<std::string> chosen;
-        for (const std::string &wanted : stations) {
-            auto it = std::find_if(names.begin(), names.end(), [&](const auto &n) { return upper(n) == upper(wanted); });
-            if (it == names.end()) throw Error(Source{root, 0}, "no station " + upper(wanted) + " in the tree");
-            if (std::find(chosen.begin(), chosen.end(), *it) == chosen.end()) chosen.push_back(*it);
-        }
-        names = std::move(chosen);
-    }
-    // By network, then station, as the document groups them.
-    auto split = [](const std::string &name) {
-        std::size_t dot = name.find('.');
-        return std::make_pair(name.substr(dot + 1), name.substr(0, dot));
-    };
-    std::sort(names.begin(), names.end(), [&](const auto &a, const auto &b) { return split(a) < split(b); });
+    std::vector<std::string> names = station_directories_in_order(root, stations);
 
     StationXmlStream document(dictionary, options, sink);
     // The blockettes 50 first, read on their own; the rest waits for each

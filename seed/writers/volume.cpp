@@ -10,11 +10,19 @@
 
 namespace seed {
 
+namespace {
+
+[[noreturn]] void too_many_records()
+{
+    throw Error("the volume needs more than " + std::to_string(max_sequence_number) +
+                " logical records, the most 6-digit sequence numbers count; select fewer stations with --station");
+}
+
+}  // namespace
+
 void LogicalRecordWriter::open_record(bool continuation)
 {
-    if (sequence_ >= max_sequence_number)
-        throw Error("the volume needs more than " + std::to_string(max_sequence_number) +
-                    " logical records, the most 6-digit sequence numbers count; select fewer stations with --station");
+    if (sequence_ >= max_sequence_number) too_many_records();
     ++sequence_;
     char head[96];
     std::snprintf(head, sizeof head, "%06ld%c%c", sequence_, type_, continuation ? '*' : ' ');
@@ -169,55 +177,118 @@ void write_station(LogicalRecordWriter &writer, const StationEpoch &station, con
     writer.end_header();
 }
 
-// Writes every header; starts receives the sequence number of each
-// station's first record.
-void write_headers(LogicalRecordWriter &writer, const Inventory &inventory,
-                   const std::vector<const StationEpoch *> &stations, const VolumeOptions &options,
-                   const std::string &b010, const std::string &b011, std::vector<long> &starts)
+// The volume and abbreviation headers.
+void write_volume_headers(LogicalRecordWriter &writer, const Dictionary &dictionary, const VolumeOptions &options,
+                          const std::string &b010, const std::string &b011)
 {
     writer.begin_header('V');
     writer.add(b010);
     writer.add(b011);
     writer.end_header();
     writer.begin_header('A');
-    for (const Line &line : inventory.dictionary.lines) {
+    for (const Line &line : dictionary.lines) {
         int type = framed_type(line);
         if (!options.resolve_references || (type != 41 && type != 42)) writer.add(line.text);
     }
     writer.end_header();
-    starts.clear();
-    for (const StationEpoch *s : stations) {
-        starts.push_back(writer.next_sequence());
-        write_station(writer, *s, inventory.dictionary, options);
-    }
+}
+
+// The network codes as a label or organization names them: sorted, by blanks.
+std::string joined(const std::vector<std::string> &codes)
+{
+    std::string out;
+    for (const std::string &c : codes) out += (out.empty() ? "" : " ") + c;
+    return out;
+}
+
+// A volume's default organization: the network's own name (its
+// blockette 33) when every station shares one, else the network codes.
+std::string organization_of(const Dictionary &dictionary, bool one_id, int id, const std::string &networks)
+{
+    const Abbreviation *a = dictionary.abbreviation(id);
+    if (one_id && a && variable_text_problem(a->description.text, 80).empty()) return a->description.text;
+    return networks;
+}
+
+// A volume's default label.
+std::string label_of(const std::string &networks)
+{
+    return networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED";
 }
 
 }  // namespace
+
+void VolumeStream::measure(const StationEpoch &station)
+{
+    if (writer_) throw Error("a volume's station epochs are measured before it is written");
+    refuse_unwritable(station);
+    if (index_.empty() || station.id.start.value < first_start_.value) first_start_ = station.id.start;
+    if (index_.empty() || station.id.end.value > last_end_.value) last_end_ = station.id.end;
+    if (index_.empty()) network_id_ = station.id.network_id;
+    one_network_id_ = one_network_id_ && station.id.network_id == network_id_;
+    auto at = std::lower_bound(networks_.begin(), networks_.end(), station.id.network);
+    if (at == networks_.end() || *at != station.id.network) networks_.insert(at, station.id.network);
+    // Every header begins a record: its size does not depend on where it goes.
+    LogicalRecordWriter counter;
+    write_station(counter, station, dictionary_, options_);
+    index_.emplace_back(station.id.station_field, counter.next_sequence() - 1);
+}
+
+std::string VolumeStream::default_organization() const
+{
+    return organization_of(dictionary_, one_network_id_, network_id_, joined(networks_));
+}
+
+std::string VolumeStream::default_label() const { return label_of(joined(networks_)); }
+
+void VolumeStream::begin(const VolumeOptions &options, RecordSink sink)
+{
+    if (index_.empty()) throw Error("no station epochs to write");
+    if (options.resolve_references != options_.resolve_references)
+        throw Error("a volume's references are resolved as its station epochs were measured");
+    options_ = options;
+    std::string b010 = volume_identifier(first_start_.text, last_end_.open() ? open_end : last_end_.text, options_);
+    // The index's size does not depend on the numbers in it: counted with
+    // zeros, it gives where the first station header begins.
+    std::vector<std::pair<std::string, long>> zeros;
+    for (const auto &[code, records] : index_) zeros.emplace_back(code, 0);
+    LogicalRecordWriter counter;
+    write_volume_headers(counter, dictionary_, options_, b010, station_index(zeros));
+    long next = counter.next_sequence();
+    for (auto &[code, records] : index_) {
+        if (records > max_sequence_number - next + 1) too_many_records();
+        long first = next;
+        next += records;
+        records = first;
+    }
+    writer_ = std::make_unique<LogicalRecordWriter>(std::move(sink));
+    write_volume_headers(*writer_, dictionary_, options_, b010, station_index(index_));
+}
+
+void VolumeStream::write(const StationEpoch &station)
+{
+    if (!writer_) throw Error("a volume is begun before its station epochs are written");
+    if (written_ == index_.size() || writer_->next_sequence() != index_[written_].second ||
+        station.id.station_field != index_[written_].first)
+        throw Error(station.id.line.source, "the tree changed while the volume was written: write it again");
+    write_station(*writer_, station, dictionary_, options_);
+    ++written_;
+}
+
+void VolumeStream::finish()
+{
+    if (written_ != index_.size()) throw Error("the tree changed while the volume was written: write it again");
+}
 
 void write_volume(const Inventory &inventory, const std::vector<const StationEpoch *> &stations,
                   const VolumeOptions &options, const RecordSink &sink)
 {
     if (stations.empty()) throw Error("no station epochs to write");
-    for (const StationEpoch *s : stations) refuse_unwritable(*s);
-    const StationEpoch *first = stations.front(), *last = stations.front();
-    for (const StationEpoch *s : stations) {
-        if (s->id.start.value < first->id.start.value) first = s;
-        if (s->id.end.value > last->id.end.value) last = s;
-    }
-    std::string b010 = volume_identifier(first->id.start.text, last->id.end.open() ? open_end : last->id.end.text, options);
-
-    // The index needs the sequence numbers of the station records, which
-    // follow the volume header it belongs to: its size does not depend on
-    // the numbers, so one counting pass gives them.
-    std::vector<std::pair<std::string, long>> index;
-    for (const StationEpoch *s : stations) index.emplace_back(s->id.station_field, 0);
-    std::vector<long> starts;
-    LogicalRecordWriter counter;
-    write_headers(counter, inventory, stations, options, b010, station_index(index), starts);
-    for (std::size_t i = 0; i < index.size(); ++i) index[i].second = starts[i];
-
-    LogicalRecordWriter writer(sink);
-    write_headers(writer, inventory, stations, options, b010, station_index(index), starts);
+    VolumeStream volume(inventory.dictionary, options.resolve_references);
+    for (const StationEpoch *s : stations) volume.measure(*s);
+    volume.begin(options, sink);
+    for (const StationEpoch *s : stations) volume.write(*s);
+    volume.finish();
 }
 
 namespace {
@@ -226,27 +297,28 @@ std::string networks_of(const std::vector<const StationEpoch *> &stations)
 {
     std::set<std::string> codes;
     for (const StationEpoch *s : stations) codes.insert(s->id.network);
-    std::string out;
-    for (const std::string &c : codes) out += (out.empty() ? "" : " ") + c;
-    return out;
+    return joined(std::vector<std::string>(codes.begin(), codes.end()));
+}
+
+bool one_network_id(const std::vector<const StationEpoch *> &stations)
+{
+    int id = stations.front()->id.network_id;
+    bool shared = true;
+    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
+    return shared;
 }
 
 }  // namespace
 
 std::string default_volume_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations)
 {
-    int id = stations.front()->id.network_id;
-    bool shared = true;
-    for (const StationEpoch *s : stations) shared = shared && s->id.network_id == id;
-    const Abbreviation *a = inventory.dictionary.abbreviation(id);
-    if (shared && a && variable_text_problem(a->description.text, 80).empty()) return a->description.text;
-    return networks_of(stations);
+    return organization_of(inventory.dictionary, one_network_id(stations), stations.front()->id.network_id,
+                           networks_of(stations));
 }
 
 std::string default_volume_label(const std::vector<const StationEpoch *> &stations)
 {
-    std::string networks = networks_of(stations);
-    return networks.size() <= 60 ? "Dataless SEED of network " + networks : "Dataless SEED";
+    return label_of(networks_of(stations));
 }
 
 }  // namespace seed

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,50 @@ std::string station_index(const std::vector<std::pair<std::string, long>> &stati
 // NET ...".
 std::string default_volume_organization(const Inventory &inventory, const std::vector<const StationEpoch *> &stations);
 std::string default_volume_label(const std::vector<const StationEpoch *> &stations);
+
+// A volume written station epoch by station epoch, for writers that read
+// the tree one station directory at a time: blockette 11 indexes the
+// record of every station header before the first of them, so the
+// epochs go through twice, in the same order: measure() sizes each
+// header, then write() sends it. Memory follows the largest station.
+class VolumeStream {
+public:
+    // resolve_references: as the options begin() is given will say.
+    VolumeStream(const Dictionary &dictionary, bool resolve_references) : dictionary_(dictionary)
+    {
+        options_.resolve_references = resolve_references;
+    }
+
+    // First pass: one station epoch; Error for a value a volume must not
+    // carry (the epoch's line named).
+    void measure(const StationEpoch &station);
+    std::size_t station_epochs() const { return index_.size(); }
+    // Defaults as default_volume_organization and default_volume_label
+    // give them for the measured epochs.
+    std::string default_organization() const;
+    std::string default_label() const;
+
+    // Checks every limit of the volume, then sends the volume and
+    // abbreviation headers: nothing reaches the sink before. Error when
+    // nothing was measured.
+    void begin(const VolumeOptions &options, RecordSink sink);
+    // Second pass: the measured epochs again, in the same order. Error when
+    // one is not as measured (the tree changed in between).
+    void write(const StationEpoch &station);
+    // Error when an epoch measured was not written.
+    void finish();
+
+private:
+    const Dictionary &dictionary_;
+    VolumeOptions options_;
+    std::vector<std::pair<std::string, long>> index_;  // station field, records (then first record)
+    Time first_start_, last_end_;  // the earliest start and latest end measured
+    std::vector<std::string> networks_;  // codes measured, sorted, each once
+    int network_id_ = 0;
+    bool one_network_id_ = true;
+    std::unique_ptr<LogicalRecordWriter> writer_;
+    std::size_t written_ = 0;
+};
 
 // Writes the volume of the given station epochs (in the order given) and
 // the whole dictionary of the inventory (without 41 and 42 when references

@@ -13,6 +13,9 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -225,6 +228,7 @@ TEST_F(SeedtreeSite, DemoSiteIsWholeAndLinked)
     }
     EXPECT_EQ(titles.size(), epochs.size() + 2);  // and the index and HILL.XY's page
 
+
     // The files alongside are those the other subcommands write.
     ASSERT_EQ(run("seedtree", {"stationxml", tree, "-o", dir / "demo.xml"}, fixed_time).status, 0);
     ASSERT_EQ(run("seedtree", {"volume", tree, "-o", dir / "demo.seed"}, fixed_time).status, 0);
@@ -303,6 +307,20 @@ TEST_F(SeedtreeSite, MarkupInNamesIsEscapedAndFindingsShown)
     auto r = run("seedtree", {"site", tree, "-o", site, "--title", "Hills & <Vaults>"}, fixed_time);
     ASSERT_EQ(r.status, 0) << r.err;
     auto titles = check_site(site);
+
+    // Every footer counts the findings seedtree check gives for the whole tree.
+    auto check = run("seedtree", {"check", tree}, fixed_time);
+    std::size_t errors = 0, warnings = 0;
+    std::istringstream lines(check.out);
+    for (std::string line; std::getline(lines, line);) {
+        errors += line.rfind("error ", 0) == 0;
+        warnings += line.rfind("warning ", 0) == 0;
+    }
+    ASSERT_GT(errors + warnings, 0u);
+    auto plural = [](std::size_t n, const std::string &what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+    const std::string footer = "Checks of the whole tree: " + plural(errors, "error") + ", " + plural(warnings, "warning") + ".";
+    for (const auto &[title, page] : titles)
+        EXPECT_NE(harness::read_file(site + "/" + page).find(footer), std::string::npos) << page << ": " << footer;
 
     std::string index = harness::read_file(site + "/index.html");
     EXPECT_NE(index.find("<title>Hills &amp; &lt;Vaults&gt;</title>"), std::string::npos);
@@ -432,6 +450,81 @@ TEST(PlotSvg, CompactedKeepsTextsAndRoundsOnlyCoordinates)
               "<path stroke='rgb( 31, 119, 180)'  d='M10.0,1.3 L100.0,0.0 M-1.25,3.144\n"
               "L1e+05,2.5'/>\t<g transform=\"translate(550.0,19.2)\">\n"
               "<text>Nyquist 12.35 Hz d='1.25' &lt;g&gt;</text>\n</g>\n</g>\n</svg>\n");
+}
+
+// A batch whose gnuplot draws only some plots (a wrapper on PATH that
+// gives the real one the first part of the script) fails on the first
+// drawing missing, and takes back those it had already put in place.
+TEST(PlotBatch, MissingDrawingLeavesNoDrawing)
+{
+    harness::TempDir dir;
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "site");
+    harness::write_file(dir / "bin/gnuplot", "#!/bin/sh\nhead -c 100000 >../../part.gp\n/usr/bin/gnuplot "
+                                             "../../part.gp >/dev/null 2>&1\ncat >/dev/null\nexit 0\n");
+    fs::permissions(dir / "bin/gnuplot", fs::perms::owner_all);
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", ((dir / "bin") + ":" + path).c_str(), 1);
+
+    seed::PlotCurve curve;
+    curve.label = "HILL.XY..BHZ";
+    curve.units = "COUNTS/(M/S)";
+    for (int i = 0; i <= 300; ++i) {
+        double f = 0.001 * std::pow(10.0, i / 60.0);
+        curve.frequencies.push_back(f);
+        curve.response.push_back(1.0 / std::complex<double>(1.0, f) * std::complex<double>(std::cos(f), std::sin(f)));
+    }
+    std::vector<std::string> targets;
+    std::string failure;
+    {
+        seed::PlotBatch batch(dir / "site/.plots", seed::PlotFormat::svg);
+        try {
+            for (int i = 0; i < 600; ++i) {
+                targets.push_back(dir / ("site/plot" + std::to_string(i) + ".svg"));
+                batch.add({curve}, "Plot " + std::to_string(i), targets.back());
+            }
+            batch.finish();
+        } catch (const seed::Error &e) {
+            failure = e.what();
+        }
+    }
+    ::setenv("PATH", path.c_str(), 1);
+    // gnuplot drew some: the first missing one is named.
+    EXPECT_NE(failure.find("gnuplot wrote nothing for " + dir.path() + "/site/plot"), std::string::npos) << failure;
+    EXPECT_EQ(failure.find("site/plot0.svg"), std::string::npos) << failure;
+    for (const std::string &target : targets) EXPECT_FALSE(fs::exists(target)) << target;
+    EXPECT_FALSE(fs::exists(dir / "site/.plots"));
+}
+
+// The site's SVG made smaller again draws the same: repeated attributes of
+// groups and paths become classes (lengths in px, gnuplot's own class
+// kept), path points the same to the tenth in shorter commands (a path
+// of another form as it was), definitions nothing uses left out, texts
+// and other elements untouched.
+TEST(PlotSvg, ClassedKeepsEveryPointAndText)
+{
+    const std::string svg =
+        "<svg width=\"1100\">\n<defs>\n\t<circle id='gpDot' r='0.5'/>\n<circle id='gpPt5' r='1'/>\n"
+        "<use xlink:href='#gpPt5' id='gpPt6' fill='currentColor'/>\n"
+        "<filter id='textbox' x='0'>\n  <feFlood flood-color='white'/>\n</filter>\n</defs>\n"
+        "<g fill=\"none\" color=\"black\" stroke-width=\"1.0\">\n"
+        "<path stroke='black'  d='M98.0,352.3 L101.8,352.3 M1072.0,352.3 L1068.2,352.3 Z'/></g>\n"
+        "<g fill=\"none\" color=\"black\" stroke-width=\"1.0\">\n"
+        "<path stroke='gray' stroke-dasharray='2,4' class=\"gridline\"  d='M98.0,99.3 L1072.0,99.3  '/>"
+        "<path stroke='black' d='M-1.25,3.144 L1,2'/>\n"
+        "<g transform=\"translate(91.0,86.5)\" stroke=\"none\" font-size=\"10.0\">\n"
+        "<text>fill='x' M98.0,1.0</text>\n</g>\n"
+        "<use xlink:href='#gpPt6' transform='translate(1,2)'/>\n</g>\n</svg>\n";
+    EXPECT_EQ(seed::classed_svg(svg),
+              "<svg width=\"1100\">\n<style>.a{fill:none;color:black;stroke-width:1.0px}\n.b{stroke:black}\n"
+              ".c{stroke:gray;stroke-dasharray:2,4}\n.d{stroke:none;font-size:10.0px}\n</style>\n<defs>\n"
+              "<circle id='gpPt5' r='1'/>\n<use xlink:href='#gpPt5' id='gpPt6' fill='currentColor'/>\n</defs>\n"
+              "<g class=\"a\">\n<path class=\"b\" d='M98 352.3h3.8m970.2 0h-3.8Z'/></g>\n"
+              "<g class=\"a\">\n<path class=\"gridline c\" d='M98 99.3h974'/>"
+              "<path class=\"b\" d='M-1.25,3.144 L1,2'/>\n"
+              "<g class=\"d\" transform=\"translate(91.0,86.5)\">\n"
+              "<text>fill='x' M98.0,1.0</text>\n</g>\n"
+              "<use xlink:href='#gpPt6' transform='translate(1,2)'/>\n</g>\n</svg>\n");
 }
 
 }  // namespace
