@@ -530,7 +530,6 @@ std::vector<Finding> check_station_directory(const Dictionary &dictionary, const
 {
     return collected(Checker(dictionary, stations), false);
 }
-}
 
 std::string format_finding(const Finding &f, const std::string &root)
 {
