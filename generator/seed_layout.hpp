@@ -70,10 +70,10 @@ constexpr int conversion_width(const char *format)
 // give that width, or nothing builds.
 constexpr RealLayout real_layout(int blockette, int field, const char *format)
 {
-    const seed_field::Field *f = seed_field::find_constant(blockette, field);
-    if (!f || f->variable() || conversion_width(format) != f->width)
+    const seed_field::Field f = seed_field::find_constant(blockette, field);
+    if (f.blockette == 0 || f.variable() || conversion_width(format) != f.width)
         throw "the conversion does not give the field table's width";  // not a constant: a compile error
-    return {blockette, field, format, f->width};
+    return {blockette, field, format, f.width};
 }
 
 namespace layout {

@@ -109,12 +109,14 @@ inline constexpr Field framing[] = {{0, 1, "blockette type", 3}, {0, 2, "length 
 // The entry of a blockette's field, or nullptr when the table has none.
 // Constant time: the reader asks for every field it takes.
 const Field *find(int blockette, int field);
-// The same at compile time, for layouts that must agree with the table.
-constexpr const Field *find_constant(int blockette, int field)
+// The same at compile time, for layouts that must agree with the table: a
+// copy of the entry, blockette 0 when there is none (a copy, not a pointer:
+// the sanitizers' checks of pointers are not constant expressions).
+constexpr Field find_constant(int blockette, int field)
 {
     for (const Field &f : table)
-        if (f.blockette == blockette && f.field == field) return &f;
-    return nullptr;
+        if (f.blockette == blockette && f.field == field) return f;
+    return Field{0, field, "", 0};
 }
 
 // "local depth"; "" for a field the table does not have.
