@@ -515,11 +515,6 @@ void check_inventory(const Inventory &inventory, const std::function<void(const 
     Checker(inventory.dictionary, inventory.stations).run(true, each);
 }
 
-std::vector<Finding> check_inventory(const Inventory &inventory)
-{
-    return collected(Checker(inventory.dictionary, inventory.stations), true);
-}
-
 std::vector<Finding> check_dictionary(const Dictionary &dictionary)
 {
     static const std::vector<StationEpoch> none;

@@ -41,14 +41,13 @@ const std::vector<CheckRule> &check_rules();
 // Findings of the whole inventory: the dictionary's first, then by
 // station epoch and, under each, by channel epoch (a channel epoch listed
 // under two station epochs is checked once, its place in each).
-std::vector<Finding> check_inventory(const Inventory &inventory);
-// The same findings in the same order, each handed to each as soon as its
-// station epoch is checked, so that none needs to be kept.
+// Each is handed the findings as soon as their station epoch is checked, so
+// that none needs to be kept.
 void check_inventory(const Inventory &inventory, const std::function<void(const Finding &)> &each);
 
 // The same findings for a tree read one station directory at a time: the
 // dictionary's, then each directory's (read_station_directory's epochs),
-// in the order read_tree gives them, make check_inventory's.
+// in the order read_tree gives them, are check_inventory's.
 std::vector<Finding> check_dictionary(const Dictionary &dictionary);
 std::vector<Finding> check_station_directory(const Dictionary &dictionary, const std::vector<StationEpoch> &stations);
 

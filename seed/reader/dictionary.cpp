@@ -123,12 +123,14 @@ namespace {
 
 std::string place(const Source &s) { return s.file + ":" + std::to_string(s.line); }
 
+// Adds entry under key; a key defined twice is an error naming the field
+// that holds it (type, field) and the first definition.
 template <typename Map, typename Entry>
-void insert_once(Map &map, int key, Entry &&entry, const Source &source, const std::string &field)
+void insert_once(Map &map, int key, Entry &&entry, const Source &source, int type, int field)
 {
     auto [it, inserted] = map.emplace(key, std::forward<Entry>(entry));
     if (!inserted)
-        throw Error(source, field,
+        throw Error(source, field_label(type, field),
                     "key " + std::to_string(key) + " is already defined at " + place(it->second.line.source));
 }
 
@@ -159,22 +161,22 @@ Dictionary parse_dictionary(std::vector<Line> lines)
         switch (type) {
         case 30: {
             FormatEntry e = parse_b030(line);
-            insert_once(d.formats, e.code, std::move(e), line.source, field_label(30, 4));
+            insert_once(d.formats, e.code, std::move(e), line.source, 30, 4);
             break;
         }
         case 31: {
             CommentEntry e = parse_b031(line);
-            insert_once(d.comments, e.key, std::move(e), line.source, field_label(31, 3));
+            insert_once(d.comments, e.key, std::move(e), line.source, 31, 3);
             break;
         }
         case 33: {
             Abbreviation e = parse_b033(line);
-            insert_once(d.abbreviations, e.key, std::move(e), line.source, field_label(33, 3));
+            insert_once(d.abbreviations, e.key, std::move(e), line.source, 33, 3);
             break;
         }
         case 34: {
             UnitEntry e = parse_b034(line);
-            insert_once(d.units, e.key, std::move(e), line.source, field_label(34, 3));
+            insert_once(d.units, e.key, std::move(e), line.source, 34, 3);
             break;
         }
         case 41: {
